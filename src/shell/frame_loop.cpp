@@ -1,0 +1,112 @@
+// frame_loop.cpp: plays the stored frames in a loop, one every 25 ms, until Escape or quit.
+#include "pattern/pattern.h"
+#include "shell/shell.h"
+#include "velmorade.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+void handle_events()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT)
+            std::exit(1);
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)
+            std::exit(1);
+    }
+}
+
+// Writes the frame in the surface's own pixel format, pixel by pixel, for surfaces whose
+// black and white are not the store's words (8, 16 and 24 bits, or another 32-bit layout).
+static void convert_frame(SDL_Surface *surface, const std::uint32_t *frame, int cols, int rows)
+{
+    const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
+    const Uint32 white = SDL_MapRGB(surface->format, 255, 255, 255);
+    const int depth = surface->format->BytesPerPixel;
+    for (int y = 0; y < rows; y++) {
+        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(SCREEN_WIDTH);
+        Uint8 *out = static_cast<Uint8 *>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch;
+        for (int x = 0; x < cols; x++, out += depth) {
+            const Uint32 pixel = in[x] == BLACK ? black : white;
+            switch (depth) {
+            case 1:
+                *out = static_cast<Uint8>(pixel);
+                break;
+            case 2: {
+                const Uint16 word = static_cast<Uint16>(pixel);
+                std::memcpy(out, &word, 2);
+                break;
+            }
+            case 3:
+                // SDL packs 24-bit pixels as the low three bytes of the value in memory order.
+                if (SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+                    out[0] = static_cast<Uint8>(pixel);
+                    out[1] = static_cast<Uint8>(pixel >> 8);
+                    out[2] = static_cast<Uint8>(pixel >> 16);
+                } else {
+                    out[0] = static_cast<Uint8>(pixel >> 16);
+                    out[1] = static_cast<Uint8>(pixel >> 8);
+                    out[2] = static_cast<Uint8>(pixel);
+                }
+                break;
+            default:
+                std::memcpy(out, &pixel, 4);
+                break;
+            }
+        }
+    }
+}
+
+// Copies one frame to the surface, never writing past the surface's own w, h and pitch.
+static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
+{
+    const std::size_t width = static_cast<std::size_t>(SCREEN_WIDTH);
+    const std::size_t height = static_cast<std::size_t>(SCREEN_HEIGHT);
+    const int cols = std::min(SCREEN_WIDTH, surface->w);
+    const int rows = std::min(SCREEN_HEIGHT, surface->h);
+    const bool same_words = surface->format->BytesPerPixel == 4 &&
+                            SDL_MapRGB(surface->format, 0, 0, 0) == BLACK &&
+                            SDL_MapRGB(surface->format, 255, 255, 255) == WHITE;
+    if (!same_words) {
+        convert_frame(surface, frame, cols, rows);
+        return;
+    }
+    auto *pixels = static_cast<Uint8 *>(surface->pixels);
+    if (static_cast<std::size_t>(surface->pitch) == width * 4 && cols == SCREEN_WIDTH && rows == SCREEN_HEIGHT) {
+        // The surface holds exactly the stored frame's image: one block copy.
+        std::memcpy(pixels, frame, width * height * 4);
+        return;
+    }
+    for (int y = 0; y < rows; y++)
+        std::memcpy(pixels + static_cast<std::size_t>(y) * surface->pitch, frame + y * width, cols * std::size_t{4});
+}
+
+void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame)
+{
+    const std::size_t frame_words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT);
+    // A surface that cannot be locked now keeps its old picture for this pass.
+    if (SDL_LockSurface(surface) == 0) {
+        copy_frame(surface, store + static_cast<std::size_t>(frame) * frame_words);
+        SDL_UnlockSurface(surface);
+    }
+    SDL_Flip(surface);
+}
+
+Uint32 frame_delay(Uint32 start, Uint32 now)
+{
+    const Uint32 elapsed = now - start; // unsigned: right across a wrap of the tick counter
+    const Uint32 period = fps;
+    return elapsed > period ? 0 : period - elapsed;
+}
+
+void frame_loop(SDL_Surface *surface, const std::uint32_t *store)
+{
+    for (int frame = 0;; frame = (frame + 1) % FRAMES) {
+        const Uint32 start = SDL_GetTicks();
+        handle_events();
+        draw_buf(surface, store, frame);
+        SDL_Delay(frame_delay(start, SDL_GetTicks()));
+    }
+}

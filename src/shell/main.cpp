@@ -1,0 +1,69 @@
+// main.cpp: sets up SDL and the display, computes the whole animation, then plays it.
+#include "pattern/pattern.h"
+#include "shell/shell.h"
+#include "velmorade.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// The fixed window taken when the linked SDL is too old to report the desktop size.
+constexpr int FIXED_WIDTH = 1024;
+constexpr int FIXED_HEIGHT = 768;
+
+static SDL_Surface *set_display_mode(const SDL_version &linked)
+{
+    SDL_Surface *screen = nullptr;
+    if (sdl_is_recent(linked)) {
+        screen = SDL_SetVideoMode(0, 0, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
+        if (screen == nullptr)
+            showError(SDL_GetError(), 1);
+        SCREEN_WIDTH = screen->w;
+        SCREEN_HEIGHT = screen->h;
+    } else {
+        std::puts("Old SDL Version falling back to fixed size (1024x768)");
+        std::fflush(stdout);
+        SCREEN_WIDTH = FIXED_WIDTH;
+        SCREEN_HEIGHT = FIXED_HEIGHT;
+        screen = SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
+        if (screen == nullptr)
+            showError(SDL_GetError(), 1);
+    }
+    return screen;
+}
+
+static std::uint32_t *alloc_store()
+{
+    char message[160];
+    std::size_t bytes = 0;
+    if (store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes)) {
+        if (void *store = std::malloc(bytes))
+            return static_cast<std::uint32_t *>(store);
+        std::snprintf(message, sizeof message, "The animation frames need %zu bytes and could not be allocated.", bytes);
+    } else {
+        std::snprintf(message, sizeof message,
+                      "The animation frames need more than %zu bytes and could not be allocated.", SIZE_MAX);
+    }
+    // Give the display back first: a full-screen surface would hide the box and keep the keyboard.
+    SDL_Quit();
+    showError(message, 1);
+    return nullptr;
+}
+
+int main(int argc, char *argv[])
+{
+    (void)argc;
+    (void)argv;
+
+    const SDL_version linked = *SDL_Linked_Version();
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        showError(SDL_GetError(), 1);
+    std::atexit(SDL_Quit);
+
+    SDL_Surface *screen = set_display_mode(linked);
+    INNER_CIRCLE = SCREEN_HEIGHT / 5;
+    SDL_WM_SetCaption("Velmorade", nullptr);
+
+    buf = alloc_store();
+    calc(buf);
+    frame_loop(screen, buf);
+}

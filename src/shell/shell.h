@@ -1,0 +1,26 @@
+// shell.h: start-up, the error box and the frame loop that puts the stored frames on the display.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+// Shows text in a box titled "Fatal-Error" (fatal != 0) or "Error" and waits for it to be
+// dismissed; a fatal box then ends the process with status 1.
+void showError(const char *text, int fatal);
+
+// True when the linked SDL can set a desktop-sized 32-bit mode: each byte is tested on its own.
+bool sdl_is_recent(const SDL_version &linked);
+
+// Drains SDL's event queue; Escape pressed or a quit request ends the process with status 1.
+void handle_events();
+
+// Copies frame `frame` of the store to the surface and flips it.
+void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame);
+
+// How long to sleep so that a pass started at `start` lasts fps milliseconds; `now` may have
+// wrapped past zero since `start`.
+Uint32 frame_delay(Uint32 start, Uint32 now);
+
+// Shows the cycle from frame 0 until the process ends.
+[[noreturn]] void frame_loop(SDL_Surface *surface, const std::uint32_t *store);

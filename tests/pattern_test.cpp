@@ -1,0 +1,118 @@
+// pattern_test.cpp: the generated frames against the plain per-pixel arithmetic.
+#include "pattern/pattern.h"
+#include "reference.h"
+#include "velmorade.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Store {
+    std::vector<std::uint32_t> words;
+    std::int32_t width, height;
+
+    Store(std::int32_t w, std::int32_t h) : words(static_cast<std::size_t>(w) * h * FRAMES, 0xDEADBEEF), width(w), height(h)
+    {
+        SCREEN_WIDTH = w;
+        SCREEN_HEIGHT = h;
+        INNER_CIRCLE = h / 5;
+        calc(words.data());
+    }
+    std::uint32_t at(std::int32_t f, std::int32_t x, std::int32_t y) const
+    {
+        return words[(static_cast<std::size_t>(f) * height + y) * width + x];
+    }
+};
+
+// Returns the first pixel that differs from the reference, as "WxH frame f (x, y)", or "".
+std::string first_mismatch(const Store &s)
+{
+    for (std::int32_t f = 0; f < FRAMES; f++)
+        for (std::int32_t y = 0; y < s.height; y++)
+            for (std::int32_t x = 0; x < s.width; x++)
+                if (s.at(f, x, y) != reference_pixel(s.width, s.height, s.height / 5, f, x, y))
+                    return std::to_string(s.width) + "x" + std::to_string(s.height) + " frame " + std::to_string(f) +
+                           " (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+    return "";
+}
+
+TEST(Calc, MatchesReferenceAtEverySmallSize)
+{
+    // Covers odd sizes, and heights under 85 where the stripe coordinate goes below -4.
+    for (std::int32_t h = 0; h <= 40; h++)
+        for (std::int32_t w = 0; w <= 40; w++)
+            ASSERT_EQ(first_mismatch(Store(w, h)), "");
+}
+
+TEST(Calc, MatchesReferenceAtLowAndDesktopSizes)
+{
+    const std::int32_t sizes[][2] = {{200, 124}, {161, 84}, {97, 125}, {333, 77},   {640, 480},
+                                     {1024, 768}, {1025, 769}, {1366, 768}, {1920, 1080}};
+    for (const auto &size : sizes)
+        ASSERT_EQ(first_mismatch(Store(size[0], size[1])), "");
+}
+
+TEST(Calc, DrawsTheWorkedExamples)
+{
+    const Store s(1024, 768);
+    const std::int32_t cx = 512, cy = 384;
+    ASSERT_EQ(INNER_CIRCLE, 153);
+    for (std::int32_t f = 0; f < FRAMES; f++) {
+        EXPECT_EQ(s.at(f, cx, cy), f <= 4 ? BLACK : WHITE) << "centre, frame " << f;
+        EXPECT_EQ(s.at(f, cx + 10, cy), f <= 9 ? WHITE : BLACK) << "10 right of centre, frame " << f;
+    }
+    EXPECT_EQ(s.at(0, cx + 300, cy), BLACK);
+    EXPECT_EQ(s.at(1, cx + 300, cy), WHITE);
+    EXPECT_EQ(s.at(2, cx + 300, cy), WHITE);
+    // On the rim counts as inside (d = 76 + 2); outside it would be 76 - 2, white.
+    EXPECT_EQ(s.at(2, cx + INNER_CIRCLE, cy), BLACK);
+    // Frame 0 along the centre row and column: 10 pixels black, 20 white, every 30 pixels.
+    for (std::int32_t k = 0; k < 360; k++) {
+        const std::uint32_t expected = k % 30 < 10 ? BLACK : WHITE;
+        ASSERT_EQ(s.at(0, cx + k, cy), expected) << k;
+        ASSERT_EQ(s.at(0, cx - k, cy), expected) << k;
+        ASSERT_EQ(s.at(0, cx, cy + k), expected) << k;
+        ASSERT_EQ(s.at(0, cx, cy - k), expected) << k;
+    }
+}
+
+TEST(Calc, OddWidthCentresOnTheTruncatedHalf)
+{
+    const Store s(1025, 9);
+    for (std::int32_t k = 0; k <= 512; k++)
+        ASSERT_EQ(s.at(0, 512 - k, 4), s.at(0, 512 + k, 4)) << k;
+    EXPECT_EQ(s.at(0, 1024, 4), s.at(0, 0, 4));
+    EXPECT_NE(s.at(0, 512 + 10, 4), s.at(0, 512 + 9, 4)); // a band edge 10 columns from the centre
+}
+
+TEST(Calc, ZeroSizeLeavesTheStoreUntouched)
+{
+    std::vector<std::uint32_t> words(64, 0xDEADBEEF);
+    for (const auto &size : {std::pair{0, 40}, std::pair{40, 0}, std::pair{0, 0}}) {
+        SCREEN_WIDTH = size.first;
+        SCREEN_HEIGHT = size.second;
+        INNER_CIRCLE = size.second / 5;
+        calc(words.data());
+        for (std::uint32_t word : words)
+            ASSERT_EQ(word, 0xDEADBEEFu);
+    }
+}
+
+TEST(StoreBytes, IsComputedWithoutOverflow)
+{
+    std::size_t bytes = 1;
+    EXPECT_TRUE(store_bytes(1024, 768, bytes));
+    EXPECT_EQ(bytes, 44040192u);
+    EXPECT_TRUE(store_bytes(1920, 1080, bytes));
+    EXPECT_EQ(bytes, 116121600u);
+    EXPECT_TRUE(store_bytes(7680, 4320, bytes)); // past 2^31 bytes
+    EXPECT_EQ(bytes, std::size_t{7680} * 4320 * 56);
+    EXPECT_TRUE(store_bytes(0, 768, bytes));
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_FALSE(store_bytes(INT32_MAX, INT32_MAX, bytes));
+    EXPECT_FALSE(store_bytes(-1, 768, bytes));
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+// shell_test.cpp: the version rule, the frame delay, and draw_buf on surfaces of every kind.
+#include "pattern/pattern.h"
+#include "shell/shell.h"
+#include "velmorade.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+TEST(SdlIsRecent, TestsEachByteOnItsOwn)
+{
+    const struct {
+        Uint8 major, minor, patch;
+        bool desktop;
+    } cases[] = {{1, 2, 10, true}, {1, 2, 15, true},  {1, 2, 60, true},  {1, 2, 9, false},  {1, 2, 0, false},
+                 {1, 3, 0, false}, {2, 0, 0, false},  {0, 2, 10, false}, {1, 1, 10, false}, {2, 2, 10, true}};
+    for (const auto &c : cases) {
+        const SDL_version v{c.major, c.minor, c.patch};
+        EXPECT_EQ(sdl_is_recent(v), c.desktop) << int(c.major) << "." << int(c.minor) << "." << int(c.patch);
+    }
+}
+
+TEST(FrameDelay, SleepsWhatRemainsOfThePeriod)
+{
+    EXPECT_EQ(frame_delay(1000, 1000), 25u);
+    EXPECT_EQ(frame_delay(1000, 1010), 15u);
+    EXPECT_EQ(frame_delay(1000, 1024), 1u);
+    EXPECT_EQ(frame_delay(1000, 1025), 0u);
+    EXPECT_EQ(frame_delay(1000, 1040), 0u);
+    // 6 ms before the tick counter wraps to 5 ms after it: 11 ms have passed.
+    EXPECT_EQ(frame_delay(0xFFFFFFFAu, 5), 14u);
+    EXPECT_EQ(frame_delay(0xFFFFFFF0u, 0x10), 0u);
+}
+
+constexpr std::int32_t W = 13;
+constexpr std::int32_t H = 7;
+constexpr Uint8 UNTOUCHED = 0xA5;
+
+// A store whose frames all differ, so that a wrong frame or offset shows.
+std::vector<std::uint32_t> make_store()
+{
+    std::vector<std::uint32_t> store(std::size_t{W} * H * FRAMES);
+    for (std::size_t i = 0; i < store.size(); i++)
+        store[i] = (i * 2654435761u >> 7) % 3 == 0 ? WHITE : BLACK;
+    return store;
+}
+
+class DrawBuf : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError(); }
+    static void TearDownTestSuite() { SDL_Quit(); }
+    void SetUp() override
+    {
+        SCREEN_WIDTH = W;
+        SCREEN_HEIGHT = H;
+    }
+
+    // Draws `frame` on a surface over our own memory, with guard bytes past its end, and checks
+    // every pixel through `expect(pixel bytes, stored word)` and that nothing else was written.
+    template <typename Expect>
+    void check(int w, int h, int depth, int pitch, Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask,
+               Expect expect)
+    {
+        const std::vector<std::uint32_t> store = make_store();
+        std::vector<Uint8> memory(static_cast<std::size_t>(pitch) * h + 64, UNTOUCHED);
+        SDL_Surface *surface = SDL_CreateRGBSurfaceFrom(memory.data(), w, h, depth, pitch, rmask, gmask, bmask, amask);
+        ASSERT_NE(surface, nullptr) << SDL_GetError();
+        if (depth == 8) {
+            SDL_Color colors[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+            SDL_SetColors(surface, colors, 0, 2);
+        }
+        const int frame = 5;
+        draw_buf(surface, store.data(), frame);
+        SDL_FreeSurface(surface);
+
+        const int bytes = depth / 8;
+        for (int y = 0; y < h; y++) {
+            for (int x = 0; x < pitch; x++) {
+                const Uint8 *p = &memory[static_cast<std::size_t>(y) * pitch + x];
+                const bool pixel = x < w * bytes && x < W * bytes && y < H;
+                if (!pixel) {
+                    ASSERT_EQ(*p, UNTOUCHED) << "byte " << x << " of row " << y;
+                } else if (x % bytes == 0) {
+                    const std::uint32_t word = store[(static_cast<std::size_t>(frame) * H + y) * W + x / bytes];
+                    ASSERT_TRUE(expect(p, word)) << "pixel " << x / bytes << ", " << y;
+                }
+            }
+        }
+        for (std::size_t i = static_cast<std::size_t>(pitch) * h; i < memory.size(); i++)
+            ASSERT_EQ(memory[i], UNTOUCHED) << "guard byte " << i;
+    }
+};
+
+bool same_word(const Uint8 *p, std::uint32_t word)
+{
+    std::uint32_t got;
+    std::memcpy(&got, p, 4);
+    return got == word;
+}
+
+TEST_F(DrawBuf, Copies32BitSurfacesWithinTheirBounds)
+{
+    const Uint32 r = 0xFF0000, g = 0xFF00, b = 0xFF;
+    check(W, H, 32, W * 4, r, g, b, 0, same_word);          // the exact image: one block copy
+    check(W, H, 32, W * 4 + 12, r, g, b, 0, same_word);     // padded rows
+    check(W - 3, H - 2, 32, (W - 3) * 4, r, g, b, 0, same_word); // smaller than a frame
+    check(W + 5, H + 3, 32, (W + 5) * 4, r, g, b, 0, same_word); // larger than a frame
+    check(W, H, 32, W * 4, b, g, r, 0, same_word);          // BGR: black and white are the same words
+}
+
+TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
+{
+    check(W, H, 32, W * 4, 0xFF000000, 0xFF0000, 0xFF00, 0xFF, [](const Uint8 *p, std::uint32_t word) {
+        std::uint32_t got;
+        std::memcpy(&got, p, 4);
+        return got == (word == WHITE ? 0xFFFFFFFFu : 0x000000FFu);
+    });
+    check(W, H, 24, W * 3 + 1, 0xFF0000, 0xFF00, 0xFF, 0, [](const Uint8 *p, std::uint32_t word) {
+        const Uint8 v = word == WHITE ? 0xFF : 0;
+        return p[0] == v && p[1] == v && p[2] == v;
+    });
+    for (int pitch : {W * 2, W * 2 + 6, (W - 4) * 2}) {
+        const int w = pitch < W * 2 ? W - 4 : W;
+        check(w, H, 16, pitch, 0xF800, 0x7E0, 0x1F, 0, [](const Uint8 *p, std::uint32_t word) {
+            Uint16 got;
+            std::memcpy(&got, p, 2);
+            return got == (word == WHITE ? 0xFFFF : 0);
+        });
+    }
+    check(W, H, 8, W + 3, 0, 0, 0, 0, [](const Uint8 *p, std::uint32_t word) { return *p == (word == WHITE ? 1 : 0); });
+}
+
+} // namespace
