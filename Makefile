@@ -3,7 +3,8 @@
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev
+PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev \
+            xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat
 SUDO     := $(if $(filter 0,$(shell id -u)),,sudo)
 
 .PHONY: all run test deps build clean

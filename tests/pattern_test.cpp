@@ -40,6 +40,7 @@ std::string first_mismatch(const Store &s)
 
 TEST(Calc, MatchesReferenceAtEverySmallSize)
 {
+    ASSERT_EQ(FRAMES, REFERENCE_FRAMES);
     // Covers odd sizes, and heights under 85 where the stripe coordinate goes below -4.
     for (std::int32_t h = 0; h <= 40; h++)
         for (std::int32_t w = 0; w <= 40; w++)

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+// The pattern's numbers, written out again so that a changed constant in the program shows.
+constexpr std::int32_t REFERENCE_LINE_WIDTH = 5;
+constexpr std::int32_t REFERENCE_FRAMES = 14;
+
 inline std::uint32_t reference_pixel(std::int32_t width, std::int32_t height, std::int32_t inner, std::int32_t frame,
                                      std::int32_t x, std::int32_t y)
 {
@@ -18,6 +22,6 @@ inline std::uint32_t reference_pixel(std::int32_t width, std::int32_t height, st
         d -= frame;
     else
         d += frame;
-    const std::int32_t band = d / LINE_WIDTH;
+    const std::int32_t band = d / REFERENCE_LINE_WIDTH;
     return band % 3 == 0 ? BLACK : WHITE;
 }

@@ -1,0 +1,187 @@
+#!/bin/bash
+# e2e.sh CHECK BUILD_DIR: runs velmorade on a private Xvfb and checks what a user would see.
+set -u
+
+check=$1
+build=$2
+prog=$build/velmorade
+tools=$build/tests/e2e
+work=$(mktemp -d)
+app= xvfb= wm=
+
+cleanup() {
+    for pid in $app $wm $xvfb; do kill -9 "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL ($check): $*"; for f in "$work"/out "$work"/err; do [ -s "$f" ] && { echo "--- $f"; head -20 "$f"; }; done; exit 1; }
+
+# wait_for SECONDS COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+    local limit=$(( $1 * 20 )); shift
+    for ((i = 0; i < limit; i++)); do "$@" && return 0; sleep 0.05; done
+    return 1
+}
+
+# start_x WxHxD: a new X server on a free display. -noreset, because a server that resets when its
+# last client leaves refuses connections for a moment, and SDL connects twice in a row.
+start_x() {
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1" 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb=$!
+    wait_for 20 grep -q . "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=:$(head -1 "$work/display")
+}
+
+start_app() {
+    "$@" "$prog" >"$work/out" 2>"$work/err" &
+    app=$!
+}
+
+# Waits for the program to end by itself and checks its exit status.
+expect_exit() {
+    wait_for "${2:-20}" app_gone || fail "still running"
+    wait "$app"; local status=$?; app=
+    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
+}
+app_gone() { ! kill -0 "$app" 2>/dev/null; }
+
+window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -1; }
+have_window() { [ -n "$(window_named "$1")" ]; }
+
+# Geometry of a window as "x y w h", from xwininfo.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+        /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+}
+
+# shows_frame W H [xwd args]: the picture equals one of the frames; prints its number.
+shows_frame() {
+    local w=$1 h=$2; shift 2
+    xwd -silent "$@" >"$work/shot.xwd" 2>/dev/null &&
+        "$tools/e2e_tool" match "$w" "$h" "$work/shot.xwd" 2>"$work/match.err"
+}
+
+# The whole desktop shows the animation, in one window captioned Velmorade; Escape ends it.
+check_desktop() {
+    local w=$1 h=$2
+    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    [ "$(xdotool search --name '^Velmorade$' | wc -l)" -eq 1 ] || fail "more than one Velmorade window"
+    wait_for 30 shows_frame "$w" "$h" -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    # The visible window covering the screen is the program's.
+    local covering
+    covering=$(xwininfo -root -children | awk '/^ +0x/{print $1}' | while read -r id; do
+        xwininfo -id "$id" | grep -q 'IsViewable' && [ "$(geometry "$id")" = "0 0 $w $h" ] && echo "$id"; done)
+    [ -n "$covering" ] || fail "no window covers the whole screen"
+    [ ! -s "$work/out" ] || fail "unexpected standard output"
+    xdotool mousemove $((w / 2)) $((h / 2)) key Escape
+    expect_exit 1
+}
+
+case $check in
+desktop)
+    start_x 1280x720x24
+    start_app env
+    check_desktop 1280 720
+    ;;
+desktop_odd)
+    start_x 1023x767x24
+    start_app env
+    check_desktop 1023 767
+    ;;
+cycle)
+    # Frames come in order 0, 1, ..., 13, 0, ... and no faster than one every 25 ms.
+    start_x 640x480x24
+    start_app env LD_PRELOAD="$tools/libflip_recorder.so" VELMORADE_FLIP_LOG="$work/flips"
+    enough() { [ -f "$work/flips" ] && [ "$(wc -l <"$work/flips")" -ge 60 ]; }
+    wait_for 60 enough || fail "fewer than 60 flips"
+    xdotool mousemove 320 240 key Escape
+    expect_exit 1
+    # SDL itself flips once to clear the new screen before the first frame.
+    awk 'n == 0 && $2 == -1 { next }
+         n == 0 && $2 != 0 { print "first frame " $2; bad = 1 }
+         n > 0 && $2 != (prev + 1) % 14 { print "frame " $2 " after " prev " at flip " n + 1; bad = 1 }
+         { prev = $2; t[++n] = $1 }
+         END {
+             if (n < 40) { print "only " n " frames"; bad = 1 }
+             for (i = 21; i <= n; i++)
+                 if (t[i] - t[i - 20] < 20 * 25000 - 10000) {
+                     printf "20 flips in %d us, faster than 40 a second\n", t[i] - t[i - 20]; bad = 1; break
+                 }
+             exit bad
+         }' "$work/flips" >"$work/cycle.err" || fail "$(cat "$work/cycle.err")"
+    ;;
+fixed_24 | fixed_16)
+    # An SDL older than 1.2.10: the fixed 1024x768 window, a line on stdout; closing it ends it.
+    start_x "1280x1024x${check#fixed_}"
+    start_app env LD_PRELOAD="$tools/libold_sdl.so"
+    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    win=$(window_named Velmorade)
+    wait_for 30 shows_frame 1024 768 -id "$win" >/dev/null || fail "window is not a frame: $(cat "$work/match.err")"
+    read -r _ _ ww wh <<<"$(geometry "$win")"
+    [ "$ww $wh" = "1024 768" ] || fail "window is ${ww}x$wh"
+    [ "$(cat "$work/out")" = "Old SDL Version falling back to fixed size (1024x768)" ] ||
+        fail "standard output: $(cat "$work/out")"
+    "$tools/e2e_tool" close "$win"
+    expect_exit 1
+    ;;
+fatal_box)
+    # SDL cannot start: a dialog titled Fatal-Error waits until Return dismisses it.
+    start_x 800x600x24
+    xdotool mousemove 0 0
+    start_app env SDL_VIDEODRIVER=no_such_driver
+    wait_for 20 have_window Fatal-Error || fail "no Fatal-Error window"
+    box=$(window_named Fatal-Error)
+    xprop -id "$box" WM_NAME | grep -qx 'WM_NAME(STRING) = "Fatal-Error"' || fail "WM_NAME: $(xprop -id "$box" WM_NAME)"
+    xprop -id "$box" _NET_WM_NAME | grep -qx '_NET_WM_NAME(UTF8_STRING) = "Fatal-Error"' || fail "no _NET_WM_NAME"
+    wait_for 10 grep -q . "$work/err" || fail "nothing on stderr"
+    sleep 1
+    kill -0 "$app" 2>/dev/null || fail "did not wait for the box"
+    xdotool key Return
+    expect_exit 1
+    [ "$(cat "$work/err")" = "Fatal-Error: No available video device" ] || fail "stderr: $(cat "$work/err")"
+    ;;
+no_display)
+    # No display at all: the stderr line and status 1, without hanging.
+    unset DISPLAY
+    start_app env SDL_VIDEODRIVER=x11
+    expect_exit 1 10
+    grep -q '^Fatal-Error: .' "$work/err" || fail "no Fatal-Error line on stderr"
+    ;;
+sigterm)
+    start_x 640x480x24
+    start_app env
+    wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame"
+    kill -TERM "$app"
+    expect_exit 1
+    ;;
+out_of_memory)
+    # Frames that do not fit: the display is given back before the box says so.
+    start_x 3000x2000x24
+    ( ulimit -v 200000; exec "$prog" >"$work/out" 2>"$work/err" ) &
+    app=$!
+    wait_for 30 have_window Fatal-Error || fail "no Fatal-Error window"
+    ! have_window Velmorade || fail "the full-screen window is still there behind the box"
+    xdotool key Return
+    expect_exit 1
+    [ "$(cat "$work/err")" = "Fatal-Error: The animation frames need 336000000 bytes and could not be allocated." ] ||
+        fail "stderr: $(cat "$work/err")"
+    ;;
+sdl12_compat)
+    # The same desktop check on sdl12-compat, under a window manager as its full screen needs.
+    compat=$(dpkg -L libsdl1.2-compat | grep '/sdl12-compat/libSDL-1.2.so.0$' | head -1)
+    [ -n "$compat" ] || fail "libsdl1.2-compat is not installed"
+    start_x 1280x720x24
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 20 wm_ready || fail "openbox did not start"
+    start_app env LD_LIBRARY_PATH="$(dirname "$compat")"
+    check_desktop 1280 720
+    ;;
+*)
+    fail "no such check"
+    ;;
+esac
+echo "ok: $check"

@@ -1,0 +1,93 @@
+// e2e_tool.cpp: helpers for the end-to-end tests.
+//   e2e_tool match W H FILE   print which frame an xwd screenshot shows, or fail
+//   e2e_tool close WINDOW     ask a window to close, as a window manager's close button does
+#include "reference.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+// Reads a big-endian 32-bit field of the XWD header.
+static std::uint32_t field(const std::vector<unsigned char> &file, int index)
+{
+    const unsigned char *p = &file[std::size_t(index) * 4];
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// Matches a TrueColor screenshot in X's own XWD format against every frame. Colours are read
+// through the visual's masks, so that any depth compares exactly.
+static int match(int width, int height, const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 100 || field(file, 1) != 7 || field(file, 2) != ZPixmap) {
+        std::fprintf(stderr, "%s is not an XWD screenshot\n", path);
+        return 1;
+    }
+    const int w = int(field(file, 4)), h = int(field(file, 5));
+    const bool msb_first = field(file, 7) == MSBFirst;
+    const int bytes = int(field(file, 11)) / 8;
+    const std::size_t line = field(file, 12);
+    const std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
+    const std::size_t start = field(file, 0) + std::size_t(field(file, 19)) * 12;
+    if (w != width || h != height || bytes < 1 || bytes > 4 || file.size() < start + line * h) {
+        std::fprintf(stderr, "the screenshot is %dx%d at %d bytes a pixel, expected %dx%d\n", w, h, bytes, width,
+                     height);
+        return 1;
+    }
+    for (int f = 0; f < REFERENCE_FRAMES; f++) {
+        bool same = true;
+        for (int y = 0; y < height && same; y++) {
+            for (int x = 0; x < width && same; x++) {
+                const unsigned char *p = &file[start + y * line + std::size_t(x) * bytes];
+                std::uint32_t pixel = 0;
+                for (int i = 0; i < bytes; i++)
+                    pixel |= std::uint32_t(p[msb_first ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
+                const std::uint32_t colour = pixel & rgb;
+                const bool white = reference_pixel(width, height, height / 5, f, x, y) == WHITE;
+                same = colour == (white ? rgb : 0);
+            }
+        }
+        if (same) {
+            std::printf("%d\n", f);
+            return 0;
+        }
+    }
+    std::fprintf(stderr, "the %dx%d picture is none of the %d frames\n", width, height, REFERENCE_FRAMES);
+    return 1;
+}
+
+static int close_window(Window window)
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) {
+        std::fprintf(stderr, "cannot open the display\n");
+        return 1;
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, window, False, NoEventMask, &event);
+    XCloseDisplay(dpy);
+    return 0;
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && std::strcmp(argv[1], "match") == 0)
+        return match(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    if (argc == 3 && std::strcmp(argv[1], "close") == 0)
+        return close_window(std::strtoul(argv[2], nullptr, 0));
+    std::fprintf(stderr, "usage: e2e_tool match W H FILE | close WINDOW\n");
+    return 2;
+}
