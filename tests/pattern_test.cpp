@@ -47,6 +47,16 @@ TEST(Calc, MatchesReferenceAtEverySmallSize)
             ASSERT_EQ(first_mismatch(Store(w, h)), "");
 }
 
+TEST(Calc, MatchesReferenceAcrossAWideSweep)
+{
+    // Every height and every width up to 300 once, each paired with a spread of the other
+    // dimension, odd and even: disc rims, band edges and mirrored rows all land differently.
+    for (std::int32_t n = 41; n <= 300; n++) {
+        ASSERT_EQ(first_mismatch(Store(n * 37 % 311 + 1, n)), "");
+        ASSERT_EQ(first_mismatch(Store(n, n * 13 % 157 + 1)), "");
+    }
+}
+
 TEST(Calc, MatchesReferenceAtLowAndDesktopSizes)
 {
     const std::int32_t sizes[][2] = {{200, 124}, {161, 84}, {97, 125}, {333, 77},   {640, 480},
