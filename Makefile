@@ -1,15 +1,27 @@
 # Makefile: the whole set-up on Debian: `make run` plays the animation, `make test` runs every test.
 # Both install the Debian packages they need first (through sudo when not root).
 
-BUILD    ?= build
-JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev \
-            xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat
-SUDO     := $(if $(filter 0,$(shell id -u)),,sudo)
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all run test deps build clean
+# To build and run; the tests add their own below.
+PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev
+TEST_PACKAGES := xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat \
+                 desktop-file-utils groff-base g++-mingw-w64-x86-64-posix
+LINT_PACKAGES := clang-tidy clang-format cppcheck
+DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
+
+SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
+
+.PHONY: all run test lint screenshots deps build clean
 
 all: build
+
+test lint: PACKAGES += $(TEST_PACKAGES)
+lint: PACKAGES += $(LINT_PACKAGES)
+screenshots: PACKAGES += $(DOCS_PACKAGES)
 
 # Installs only what is missing, so that a machine that has everything never touches apt.
 deps:
@@ -28,8 +40,25 @@ build: deps
 run: build
 	./$(BUILD)/velmorade
 
+# Every test on the release build, then the unit tests and a run of the program in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|sanitized'
+
+lint: build
+	clang-format --dry-run --Werror $(SOURCES)
+	clang-tidy -p $(BUILD) --quiet $(filter-out tests/windows/%,$(filter %.cpp,$(SOURCES)))
+	cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability --std=c++17 \
+		--library=googletest --library=sdl --inline-suppr -Isrc \
+		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
+		src tests bench
+
+# Retakes the pictures in docs/ from the real program.
+screenshots: build
+	docs/take_screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr int RUNS = 9;
 
@@ -31,8 +32,7 @@ void fresh_write(std::uint32_t *store, std::size_t bytes)
 }
 
 // Median milliseconds of RUNS rounds of allocating a fresh store and filling it with `fill`.
-template <typename Fill>
-double median_ms(std::size_t bytes, Fill fill)
+template <typename Fill> double median_ms(std::size_t bytes, Fill fill)
 {
     std::vector<double> ms;
     for (int i = 0; i < RUNS; i++) {

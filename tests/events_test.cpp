@@ -9,10 +9,12 @@
 
 #include <vector>
 
-namespace {
+namespace
+{
 
-class Events : public ::testing::Test {
-protected:
+class Events : public ::testing::Test
+{
+  protected:
     void SetUp() override { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError(); }
     void TearDown() override { SDL_Quit(); }
 };
@@ -77,13 +79,14 @@ TEST_F(EventsDeathTest, EscapeQueuedBeforeTheLoopEndsItBeforeAnyFrameIsDrawn)
     // The surface's pixels are shared with the child that runs the loop, so the parent sees
     // whatever it drew before it ended.
     constexpr int w = 8, h = 4;
+    constexpr std::size_t bytes = std::size_t{w} * h * 4;
     SCREEN_WIDTH = w;
     SCREEN_HEIGHT = h;
     const std::vector<std::uint32_t> store(std::size_t{w} * h * FRAMES, WHITE);
-    void *shared = mmap(nullptr, w * h * 4, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void *shared = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
     auto *pixels = static_cast<std::uint32_t *>(shared);
-    std::fill(pixels, pixels + w * h, 0x12345678u);
+    std::fill(pixels, pixels + std::ptrdiff_t{w} * h, 0x12345678u);
     SDL_Surface *surface = SDL_CreateRGBSurfaceFrom(shared, w, h, 32, w * 4, 0xFF0000, 0xFF00, 0xFF, 0);
     ASSERT_NE(surface, nullptr);
 
@@ -102,7 +105,7 @@ TEST_F(EventsDeathTest, EscapeQueuedBeforeTheLoopEndsItBeforeAnyFrameIsDrawn)
         ::testing::ExitedWithCode(1), "");
     EXPECT_EQ(pixels[0], WHITE);
     SDL_FreeSurface(surface);
-    munmap(shared, w * h * 4);
+    munmap(shared, bytes);
 }
 
 } // namespace

@@ -8,15 +8,16 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+namespace
+{
 
 TEST(SdlIsRecent, TestsEachByteOnItsOwn)
 {
     const struct {
         Uint8 major, minor, patch;
         bool desktop;
-    } cases[] = {{1, 2, 10, true}, {1, 2, 15, true},  {1, 2, 60, true},  {1, 2, 9, false},  {1, 2, 0, false},
-                 {1, 3, 0, false}, {2, 0, 0, false},  {0, 2, 10, false}, {1, 1, 10, false}, {2, 2, 10, true}};
+    } cases[] = {{1, 2, 10, true}, {1, 2, 15, true}, {1, 2, 60, true},  {1, 2, 9, false},  {1, 2, 0, false},
+                 {1, 3, 0, false}, {2, 0, 0, false}, {0, 2, 10, false}, {1, 1, 10, false}, {2, 2, 10, true}};
     for (const auto &c : cases) {
         const SDL_version v{c.major, c.minor, c.patch};
         EXPECT_EQ(sdl_is_recent(v), c.desktop) << int(c.major) << "." << int(c.minor) << "." << int(c.patch);
@@ -48,8 +49,9 @@ std::vector<std::uint32_t> make_store()
     return store;
 }
 
-class DrawBuf : public ::testing::Test {
-protected:
+class DrawBuf : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError(); }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override
@@ -104,11 +106,11 @@ bool same_word(const Uint8 *p, std::uint32_t word)
 TEST_F(DrawBuf, Copies32BitSurfacesWithinTheirBounds)
 {
     const Uint32 r = 0xFF0000, g = 0xFF00, b = 0xFF;
-    check(W, H, 32, W * 4, r, g, b, 0, same_word);          // the exact image: one block copy
-    check(W, H, 32, W * 4 + 12, r, g, b, 0, same_word);     // padded rows
+    check(W, H, 32, W * 4, r, g, b, 0, same_word);               // the exact image: one block copy
+    check(W, H, 32, W * 4 + 12, r, g, b, 0, same_word);          // padded rows
     check(W - 3, H - 2, 32, (W - 3) * 4, r, g, b, 0, same_word); // smaller than a frame
     check(W + 5, H + 3, 32, (W + 5) * 4, r, g, b, 0, same_word); // larger than a frame
-    check(W, H, 32, W * 4, b, g, r, 0, same_word);          // BGR: black and white are the same words
+    check(W, H, 32, W * 4, b, g, r, 0, same_word);               // BGR: black and white are the same words
 }
 
 TEST_F(DrawBuf, ConvertsToOtherPixelFormats)

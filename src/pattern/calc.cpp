@@ -16,7 +16,8 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 constexpr std::int32_t PERIOD = 3 * LINE_WIDTH; // three bands: one black, two white
 

@@ -1,6 +1,6 @@
 // error_box.cpp: the error box: a Windows message box, or a line on stderr and a small X11 dialog.
 // It never calls SDL, since SDL may be what failed.
-#include "shell/shell.h"
+#include "shell/error_box.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -130,8 +130,7 @@ static void x11_box(const char *title, const char *text)
     const int x = std::max(0, (DisplayWidth(dpy, screen) - b.width) / 2);
     const int y = std::max(0, (DisplayHeight(dpy, screen) - b.height) / 2);
     b.win = XCreateSimpleWindow(dpy, RootWindow(dpy, screen), x, y, static_cast<unsigned>(b.width),
-                                static_cast<unsigned>(b.height), 1, BlackPixel(dpy, screen),
-                                WhitePixel(dpy, screen));
+                                static_cast<unsigned>(b.height), 1, BlackPixel(dpy, screen), WhitePixel(dpy, screen));
 
     // Title for old and new window managers alike, a fixed size, and a dialog's window type.
     XStoreName(dpy, b.win, title);

@@ -66,8 +66,7 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const std::size_t height = static_cast<std::size_t>(SCREEN_HEIGHT);
     const int cols = std::min(SCREEN_WIDTH, surface->w);
     const int rows = std::min(SCREEN_HEIGHT, surface->h);
-    const bool same_words = surface->format->BytesPerPixel == 4 &&
-                            SDL_MapRGB(surface->format, 0, 0, 0) == BLACK &&
+    const bool same_words = surface->format->BytesPerPixel == 4 && SDL_MapRGB(surface->format, 0, 0, 0) == BLACK &&
                             SDL_MapRGB(surface->format, 255, 255, 255) == WHITE;
     if (!same_words) {
         convert_frame(surface, frame, cols, rows);

@@ -12,21 +12,22 @@ constexpr int FIXED_HEIGHT = 768;
 
 static SDL_Surface *set_display_mode(const SDL_version &linked)
 {
-    SDL_Surface *screen = nullptr;
-    if (sdl_is_recent(linked)) {
-        screen = SDL_SetVideoMode(0, 0, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
-        if (screen == nullptr)
-            showError(SDL_GetError(), 1);
-        SCREEN_WIDTH = screen->w;
-        SCREEN_HEIGHT = screen->h;
-    } else {
+    const bool desktop = sdl_is_recent(linked);
+    if (!desktop) {
         std::puts("Old SDL Version falling back to fixed size (1024x768)");
         std::fflush(stdout);
         SCREEN_WIDTH = FIXED_WIDTH;
         SCREEN_HEIGHT = FIXED_HEIGHT;
-        screen = SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
-        if (screen == nullptr)
-            showError(SDL_GetError(), 1);
+    }
+    SDL_Surface *screen = desktop ? SDL_SetVideoMode(0, 0, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
+                                  : SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
+    if (screen == nullptr) {
+        showError(SDL_GetError(), 1);
+        return nullptr;
+    }
+    if (desktop) {
+        SCREEN_WIDTH = screen->w;
+        SCREEN_HEIGHT = screen->h;
     }
     return screen;
 }
@@ -38,7 +39,8 @@ static std::uint32_t *alloc_store()
     if (store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes)) {
         if (void *store = std::malloc(bytes))
             return static_cast<std::uint32_t *>(store);
-        std::snprintf(message, sizeof message, "The animation frames need %zu bytes and could not be allocated.", bytes);
+        std::snprintf(message, sizeof message, "The animation frames need %zu bytes and could not be allocated.",
+                      bytes);
     } else {
         std::snprintf(message, sizeof message,
                       "The animation frames need more than %zu bytes and could not be allocated.", SIZE_MAX);

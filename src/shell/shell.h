@@ -1,13 +1,11 @@
 // shell.h: start-up, the error box and the frame loop that puts the stored frames on the display.
 #pragma once
 
+#include "shell/error_box.h"
+
 #include <SDL.h>
 
 #include <cstdint>
-
-// Shows text in a box titled "Fatal-Error" (fatal != 0) or "Error" and waits for it to be
-// dismissed; a fatal box then ends the process with status 1.
-void showError(const char *text, int fatal);
 
 // True when the linked SDL can set a desktop-sized 32-bit mode: each byte is tested on its own.
 bool sdl_is_recent(const SDL_version &linked);

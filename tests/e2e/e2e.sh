@@ -180,6 +180,22 @@ sdl12_compat)
     start_app env LD_LIBRARY_PATH="$(dirname "$compat")"
     check_desktop 1280 720
     ;;
+sanitized)
+    # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
+    # of an instrumented build would report.
+    start_x 800x600x24
+    start_app env ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0" \
+        UBSAN_OPTIONS=print_stacktrace=1
+    wait_for 60 shows_frame 800 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    first=$(shows_frame 800 600 -root)
+    later() { local now; now=$(shows_frame 800 600 -root) && [ "$now" != "$first" ]; }
+    wait_for 10 later || fail "the picture does not move"
+    sleep 3
+    kill -0 "$app" 2>/dev/null || fail "ended by itself"
+    xdotool mousemove 400 300 key Escape
+    expect_exit 1
+    [ ! -s "$work/err" ] || fail "reports on stderr"
+    ;;
 *)
     fail "no such check"
     ;;

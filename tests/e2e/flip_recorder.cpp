@@ -7,11 +7,12 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
-namespace {
+namespace
+{
 
 std::uint64_t hash_step(std::uint64_t hash, bool white)
 {
@@ -29,7 +30,7 @@ std::uint64_t surface_hash(SDL_Surface *s)
         const Uint8 *row = static_cast<const Uint8 *>(s->pixels) + std::size_t(y) * s->pitch;
         for (int x = 0; x < s->w; x++) {
             Uint32 pixel = 0;
-            std::memcpy(&pixel, row + x * depth, depth);
+            std::memcpy(&pixel, row + std::ptrdiff_t{x} * depth, depth);
             hash = hash_step(hash, pixel == white);
         }
     }
