@@ -18,12 +18,11 @@ void handle_events()
     }
 }
 
-// Writes the frame in the surface's own pixel format, pixel by pixel, for surfaces whose
-// black and white are not the store's words (8, 16 and 24 bits, or another 32-bit layout).
-static void convert_frame(SDL_Surface *surface, const std::uint32_t *frame, int cols, int rows)
+// Writes the frame pixel by pixel as the surface's own black and white, for surfaces whose
+// pixels are not the store's words (8, 16 and 24 bits, or another 32-bit layout).
+static void convert_frame(SDL_Surface *surface, const std::uint32_t *frame, int cols, int rows, Uint32 black,
+                          Uint32 white)
 {
-    const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
-    const Uint32 white = SDL_MapRGB(surface->format, 255, 255, 255);
     const int depth = surface->format->BytesPerPixel;
     for (int y = 0; y < rows; y++) {
         const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(SCREEN_WIDTH);
@@ -66,10 +65,10 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const std::size_t height = static_cast<std::size_t>(SCREEN_HEIGHT);
     const int cols = std::min(SCREEN_WIDTH, surface->w);
     const int rows = std::min(SCREEN_HEIGHT, surface->h);
-    const bool same_words = surface->format->BytesPerPixel == 4 && SDL_MapRGB(surface->format, 0, 0, 0) == BLACK &&
-                            SDL_MapRGB(surface->format, 255, 255, 255) == WHITE;
-    if (!same_words) {
-        convert_frame(surface, frame, cols, rows);
+    const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
+    const Uint32 white = SDL_MapRGB(surface->format, 255, 255, 255);
+    if (surface->format->BytesPerPixel != 4 || black != BLACK || white != WHITE) {
+        convert_frame(surface, frame, cols, rows, black, white);
         return;
     }
     auto *pixels = static_cast<Uint8 *>(surface->pixels);
