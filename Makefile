@@ -40,10 +40,11 @@ build: deps
 run: build
 	./$(BUILD)/velmorade
 
-# Every test on the release build, then the unit tests and a run of the program in a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test on the release build (the end-to-end ones one at a time, so that no two programs
+# compete for the CPU while they are timed), then the unit tests and a run of the program in a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE e2e && ctest --output-on-failure -L e2e
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|sanitized'

@@ -16,7 +16,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL ($check): $*"; for f in "$work"/out "$work"/err; do [ -s "$f" ] && { echo "--- $f"; head -20 "$f"; }; done; exit 1; }
+fail() {
+    echo "FAIL ($check): $*"
+    for f in "$work"/out "$work"/err; do [ -s "$f" ] && { echo "--- $f"; head -20 "$f"; }; done
+    [ -n "$app" ] && { echo "--- program"; ps -o pid,stat,wchan:30,etime,cmd -p "$app"; }
+    [ -n "${DISPLAY:-}" ] && { echo "--- windows"; xwininfo -root -tree 2>&1 | grep '0x' | head -20; }
+    exit 1
+}
 
 # wait_for SECONDS COMMAND...: polls COMMAND until it succeeds.
 wait_for() {
