@@ -1,5 +1,5 @@
-// error_box.cpp: the error box: a Windows message box, or a line on stderr and a small X11 dialog.
-// It never calls SDL, since SDL may be what failed.
+// error_box.cpp: the error box: a line on stderr, then a Windows message box or a small X11
+// dialog. It never calls SDL, since SDL may be what failed.
 #include "shell/error_box.h"
 
 #include <cstdio>
@@ -8,16 +8,13 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-void showError(const char *text, int fatal)
+// A modal box with no owner, an error icon and an OK button.
+static void show_box(const char *title, const char *text)
 {
-    MessageBoxA(nullptr, text, fatal ? "Fatal-Error" : "Error", MB_OK | MB_ICONERROR);
-    if (fatal)
-        std::exit(1);
+    MessageBoxA(nullptr, text, title, MB_OK | MB_ICONERROR);
 }
 
-#else
-
-#if defined(VELMORADE_HAVE_X11)
+#elif defined(VELMORADE_HAVE_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -100,7 +97,7 @@ static bool on_button(const Box &b, int x, int y)
 }
 
 // Shows the dialog and returns once it has been dismissed. Does nothing without a display.
-static void x11_box(const char *title, const char *text)
+static void show_box(const char *title, const char *text)
 {
     Display *dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)
@@ -194,17 +191,21 @@ static void x11_box(const char *title, const char *text)
     }
     XCloseDisplay(dpy);
 }
+
+#else
+
+// No box to be had: the line on stderr is all there is.
+static void show_box(const char *, const char *) {}
+
 #endif
 
 void showError(const char *text, int fatal)
 {
     const char *title = fatal ? "Fatal-Error" : "Error";
+    // The same line on every platform; on Windows, SDL's start-up code sends stderr to stderr.txt.
     std::fprintf(stderr, "%s: %s\n", title, text);
-#if defined(VELMORADE_HAVE_X11)
-    x11_box(title, text);
-#endif
+    std::fflush(stderr);
+    show_box(title, text);
     if (fatal)
         std::exit(1);
 }
-
-#endif
