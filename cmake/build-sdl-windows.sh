@@ -1,0 +1,45 @@
+#!/bin/sh
+# build-sdl-windows.sh DIR: builds SDL 1.2 for 64-bit Windows from Debian's own source package
+# (Debian ships no Windows build) and installs it under DIR/sdl. A finished build is kept, so
+# later runs return at once.
+#
+# The source comes through a private apt sources list kept in DIR, so the system's apt set-up is
+# never touched; its mirror is the one the system's apt sources already name.
+set -eu
+dir=$(mkdir -p "$1" && cd "$1" && pwd)
+prefix=$dir/sdl
+host=x86_64-w64-mingw32
+[ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ] && exit 0
+
+# The URI of the system's bookworm source, from one-line or deb822 apt sources.
+mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($i ~ /:\/\// && $(i + 1) == "bookworm") { print $i; exit } }')
+if [ -z "$mirror" ]; then
+    mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
+        /^[ \t]*$/ { if (suites ~ /(^| )bookworm( |$)/ && uris != "") { print uris; exit } uris = suites = "" }
+        /^URIs:/ { uris = $2 }
+        /^Suites:/ { $1 = ""; suites = $0 " " }
+        END { if (suites ~ /(^| )bookworm( |$)/ && uris != "") print uris }' | head -1)
+fi
+[ -n "$mirror" ] || { echo "no Debian bookworm source in the system's apt sources" >&2; exit 1; }
+
+apt=$dir/sdl-apt
+rm -rf "$apt" "$dir/sdl-src"
+mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$dir/sdl-src"
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" >"$apt/sources.list"
+set -- -q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts" \
+    -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o APT::Sandbox::User=root
+apt-get "$@" update
+(cd "$dir/sdl-src" && apt-get "$@" source --download-only libsdl1.2)
+
+# dpkg-source applies Debian's patches; the shipped configure knows the MinGW-w64 triplet.
+cd "$dir/sdl-src"
+dpkg-source -x libsdl1.2_*.dsc tree
+cd tree
+CC=$host-gcc-posix ./configure --host=$host --prefix="$prefix" --disable-static --enable-shared >configure.log
+make -j "$(nproc)" >make.log
+make install >install.log
+$host-strip "$prefix/bin/SDL.dll"
+cp COPYING "$prefix/COPYING-SDL.txt"
+dpkg-parsechangelog -S Version >"$prefix/debian-version"
+echo "SDL for Windows in $prefix"
