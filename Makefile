@@ -3,23 +3,27 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+WIN_BUILD  ?= build-windows
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat \
-                 desktop-file-utils groff-base g++-mingw-w64-x86-64-posix
+                 desktop-file-utils groff-base wine64 unzip
+# To cross-build for Windows, SDL from Debian's source package included.
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils
 LINT_PACKAGES := clang-tidy clang-format cppcheck
 DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
 SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
 
-.PHONY: all run test lint screenshots deps build clean
+.PHONY: all run test lint screenshots deps build windows clean
 
 all: build
 
 test lint: PACKAGES += $(TEST_PACKAGES)
+test windows: PACKAGES += $(WINDOWS_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
 
@@ -40,10 +44,19 @@ build: deps
 run: build
 	./$(BUILD)/velmorade
 
+# The Windows release, $(WIN_BUILD)/velmorade-<version>-win64.zip, with SDL built for it once.
+windows: deps
+	cmake/build-sdl-windows.sh $(WIN_BUILD)
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSDL_PREFIX=$(CURDIR)/$(WIN_BUILD)/sdl
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	cd $(WIN_BUILD) && cpack
+
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
-# compete for the CPU while they are timed), then the unit tests and a run of the program in a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer.
-test: build
+# compete for the CPU while they are timed), the Windows release under Wine among them, then the
+# unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: build windows
+	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE e2e && ctest --output-on-failure -L e2e
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -51,7 +64,7 @@ test: build
 
 lint: build
 	clang-format --dry-run --Werror $(SOURCES)
-	clang-tidy -p $(BUILD) --quiet $(filter-out tests/windows/%,$(filter %.cpp,$(SOURCES)))
+	clang-tidy -p $(BUILD) --quiet $(filter %.cpp,$(SOURCES))
 	cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability --std=c++17 \
 		--library=googletest --library=sdl --inline-suppr -Isrc \
 		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
@@ -62,4 +75,4 @@ screenshots: build
 	docs/take_screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

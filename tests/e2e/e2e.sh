@@ -1,16 +1,20 @@
 #!/bin/bash
-# e2e.sh CHECK BUILD_DIR: runs velmorade on a private Xvfb and checks what a user would see.
+# e2e.sh CHECK BUILD_DIR [WINDOWS_ZIP]: runs velmorade on a private Xvfb and checks what a user
+# would see. With WINDOWS_ZIP the program is the Windows release, unpacked and run under Wine.
 set -u
 
 check=$1
 build=$2
+zip=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xvfb= wm=
+app= xvfb= wm= wine=
 
 cleanup() {
-    for pid in $app $wm $xvfb; do kill -9 "$pid" 2>/dev/null; done
+    for pid in $app $wm; do kill -9 "$pid" 2>/dev/null; done
+    [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+    kill -9 $xvfb 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -41,7 +45,7 @@ start_x() {
 }
 
 start_app() {
-    "$@" "$prog" >"$work/out" 2>"$work/err" &
+    "$@" $wine "$prog" >"$work/out" 2>"$work/err" &
     app=$!
 }
 
@@ -69,6 +73,19 @@ shows_frame() {
         "$tools/e2e_tool" match "$w" "$h" "$work/shot.xwd" 2>"$work/match.err"
 }
 
+# moving W H: screenshots go on to show another frame than the first one caught.
+moving() {
+    local first= now i
+    for ((i = 0; i < 200; i++)); do
+        if now=$(shows_frame "$1" "$2" -root); then
+            [ -n "$first" ] || first=$now
+            [ "$now" = "$first" ] || return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
 # The whole desktop shows the animation, in one window captioned Velmorade; Escape ends it.
 check_desktop() {
     local w=$1 h=$2
@@ -81,9 +98,29 @@ check_desktop() {
         xwininfo -id "$id" | grep -q 'IsViewable' && [ "$(geometry "$id")" = "0 0 $w $h" ] && echo "$id"; done)
     [ -n "$covering" ] || fail "no window covers the whole screen"
     [ ! -s "$work/out" ] || fail "unexpected standard output"
+    moving "$w" "$h" || fail "the picture does not move"
     xdotool mousemove $((w / 2)) $((h / 2)) key Escape
     expect_exit 1
 }
+
+# The Windows release: unpacked as a user would, run under Wine in one prefix kept beside the zip.
+if [ -n "$zip" ]; then
+    wine=$(dpkg -L wine64 2>/dev/null | grep '/wine64$' | head -1)
+    [ -x "$wine" ] || fail "wine64 is not installed"
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$zip")/wine} WINEDEBUG=-all,+msgbox WINEDLLOVERRIDES="mscoree,mshtml="
+    # Made once, as it takes a while. Managed=N: without a window manager, Wine's managed
+    # windows take seconds to close.
+    (
+        flock 9
+        [ -f "$WINEPREFIX/velmorade-ready" ] && exit 0
+        env -u DISPLAY "$wine" wineboot -i &&
+            "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+            "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
+    ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
+    unzip -q "$zip" -d "$work/release" || fail "cannot unpack $zip"
+    prog=$(echo "$work"/release/*/velmorade.exe)
+    [ -f "$prog" ] || fail "no velmorade.exe in $zip"
+fi
 
 case $check in
 desktop)
@@ -146,7 +183,30 @@ fatal_box)
     kill -0 "$app" 2>/dev/null || fail "did not wait for the box"
     xdotool key Return
     expect_exit 1
+    if [ -n "$wine" ]; then
+        # Wine traces what its message box holds. SDL's Windows start-up sends the program's
+        # stderr to stderr.txt beside it.
+        grep -q 'MSGBOX_OnInit L"No available video device"' "$work/err" || fail "the box does not hold SDL's text"
+        tr -d '\r' <"$(dirname "$prog")/stderr.txt" >"$work/err" || fail "no stderr.txt beside the program"
+    fi
     [ "$(cat "$work/err")" = "Fatal-Error: No available video device" ] || fail "stderr: $(cat "$work/err")"
+    ;;
+close)
+    # Closing the window, as a window manager's close button asks, ends it with status 1.
+    start_x 800x600x24
+    start_app env
+    wait_for 30 shows_frame 800 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    "$tools/e2e_tool" close "$(window_named Velmorade)"
+    expect_exit 1
+    ;;
+imports)
+    # A program without a console that needs nothing beyond Windows' own DLLs and SDL.dll.
+    x86_64-w64-mingw32-objdump -p "$prog" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a Windows GUI program"
+    for f in "$prog" "$(dirname "$prog")/SDL.dll"; do
+        others=$(x86_64-w64-mingw32-objdump -p "$f" | awk '/DLL Name:/ { print $3 }' |
+            grep -viE '^(SDL|kernel32|user32|gdi32|advapi32|msvcrt|winmm)\.dll$')
+        [ -z "$others" ] || fail "$(basename "$f") needs $others"
+    done
     ;;
 no_display)
     # No display at all: the stderr line and status 1, without hanging.
@@ -193,9 +253,7 @@ sanitized)
     start_app env ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1
     wait_for 60 shows_frame 800 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
-    first=$(shows_frame 800 600 -root)
-    later() { local now; now=$(shows_frame 800 600 -root) && [ "$now" != "$first" ]; }
-    wait_for 10 later || fail "the picture does not move"
+    moving 800 600 || fail "the picture does not move"
     sleep 3
     kill -0 "$app" 2>/dev/null || fail "ended by itself"
     xdotool mousemove 400 300 key Escape
