@@ -1,7 +1,12 @@
-// frame_store.cpp: the size of the block that holds every frame of the animation.
+// frame_store.cpp: the size of the block that holds every frame of the animation, and the block.
 #include "pattern/pattern.h"
 
 #include <cstdint>
+#include <cstdlib>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 bool store_bytes(std::int32_t width, std::int32_t height, std::size_t &bytes)
 {
@@ -15,4 +20,46 @@ bool store_bytes(std::int32_t width, std::int32_t height, std::size_t &bytes)
         return false;
     bytes = w * h * per_pixel;
     return true;
+}
+
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+// The store is written once, all of it, before the first frame shows. In 4 KiB pages that first
+// write costs a page fault every 4 KiB, which takes longer than the writing itself; in huge pages
+// it is one fault every 2 MiB. Huge pages need a block aligned to their size, and the kernel
+// hands them to a private block only when asked for them.
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+
+static void *map_huge(std::size_t bytes)
+{
+    if (bytes < HUGE_PAGE || bytes > SIZE_MAX / 2)
+        return nullptr;
+    const std::size_t size = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    const std::size_t mapped = size + HUGE_PAGE; // room to slide the block to an aligned start
+    void *block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
+        return nullptr;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t start = (first + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    // Give back what lies before and after the aligned block.
+    if (start > first)
+        munmap(block, start - first);
+    if (first + mapped > start + size)
+        munmap(reinterpret_cast<void *>(start + size), first + mapped - (start + size));
+    // A kernel without transparent huge pages refuses; the block then works in small pages.
+    madvise(reinterpret_cast<void *>(start), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(start);
+}
+#else
+static void *map_huge(std::size_t)
+{
+    return nullptr;
+}
+#endif
+
+std::uint32_t *new_store(std::size_t bytes)
+{
+    void *store = map_huge(bytes);
+    if (store == nullptr)
+        store = std::malloc(bytes);
+    return static_cast<std::uint32_t *>(store);
 }

@@ -17,5 +17,9 @@ constexpr std::uint32_t WHITE = 0x00FFFFFF;
 // represented in a std::size_t.
 bool store_bytes(std::int32_t width, std::int32_t height, std::size_t &bytes);
 
+// A block of `bytes` for the store that lives until the process ends, or nullptr. Large blocks
+// come in huge pages where the system has them, so that their first write is fast.
+std::uint32_t *new_store(std::size_t bytes);
+
 // Fills every frame of the store for the current SCREEN_WIDTH, SCREEN_HEIGHT and INNER_CIRCLE.
 void calc(std::uint32_t *store);

@@ -37,8 +37,8 @@ static std::uint32_t *alloc_store()
     char message[160];
     std::size_t bytes = 0;
     if (store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes)) {
-        if (void *store = std::malloc(bytes))
-            return static_cast<std::uint32_t *>(store);
+        if (std::uint32_t *store = new_store(bytes))
+            return store;
         std::snprintf(message, sizeof message, "The animation frames need %zu bytes and could not be allocated.",
                       bytes);
     } else {
