@@ -4,15 +4,19 @@
 // number f: d + f inside the disc of radius INNER_CIRCLE (stripes run inward), d - f outside it
 // (they run outward). The pixel is black where the band d / LINE_WIDTH is a multiple of 3.
 //
-// Worked out pixel by pixel that is a square root for each of W x H x FRAMES pixels. calc writes
-// whole runs of one colour instead, which is exact because:
-//  - d grows by one every two columns, so along a row the colour comes in runs;
-//  - the disc covers one span of columns around the centre, |dx| <= rx, found once per row;
-//  - the row dy below the centre equals the row dy above it, so one of the two is a copy.
+// Worked out pixel by pixel that is a square root for each of W x H x FRAMES pixels. calc copies
+// whole stretches of a row from a ready-made strip of the pattern instead, which is exact because:
+//  - with t = dx + dy - 2f outside the disc and t = dx + dy + 2f inside it, d = floor(t / 2), so
+//    a pixel's colour depends on t alone, and t steps by one from pixel to pixel along a row;
+//  - for t >= 0 that colour repeats every 2 * 3 * LINE_WIDTH values of t, so one strip serves
+//    every row of every frame, read from a different start;
+//  - the disc covers one span of columns around the centre, |dx| <= rx, found once per row.
+// Writing the store is then a matter of copying from a strip that stays in the cache.
 #include "pattern/pattern.h"
 #include "velmorade.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,22 +24,55 @@
 namespace
 {
 
-constexpr std::int32_t PERIOD = 3 * LINE_WIDTH; // three bands: one black, two white
+constexpr std::int32_t PERIOD = 3 * LINE_WIDTH; // three bands of d: one black, two white
+constexpr std::int32_t CYCLE = 2 * PERIOD;      // the same in t, two pixels to a value of d
+constexpr std::int32_t CHUNK = 64 * CYCLE;      // pixels copied from a strip at a time
 
 // Truncating division puts d = -4 .. 4 in band 0 and makes bands -1, -2 white, so the colour
 // depends on |d| alone: black where |d| mod PERIOD < LINE_WIDTH.
-bool is_black(std::int32_t d)
+constexpr bool is_black(std::int32_t d)
 {
-    return std::abs(d) % PERIOD < LINE_WIDTH;
+    return (d < 0 ? -d : d) % PERIOD < LINE_WIDTH;
 }
 
-// How many consecutive values of d, from d on, share its colour.
-std::int32_t run_length(std::int32_t d)
+// The colour of t, for any t: d = floor(t / 2).
+constexpr std::uint32_t colour(std::int32_t t)
 {
-    if (d < 0)
-        return 1; // only near the centre of screens under 125 pixels high: one value at a time
-    const std::int32_t r = d % PERIOD;
-    return r < LINE_WIDTH ? LINE_WIDTH - r : PERIOD - r;
+    const std::int32_t d = t >= 0 ? t / 2 : -((1 - t) / 2);
+    return is_black(d) ? BLACK : WHITE;
+}
+
+// Strips of the pattern for t >= 0: UP[i] is the colour of t = i, DOWN[i] that of t = -i taken
+// modulo CYCLE, so that stretches running either way are one copy from the right start.
+using Strip = std::array<std::uint32_t, CYCLE + CHUNK>;
+constexpr Strip make_strip(std::int32_t step)
+{
+    Strip strip{};
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(strip.size()); i++)
+        strip[static_cast<std::size_t>(i)] = colour((step * i % CYCLE + CYCLE) % CYCLE);
+    return strip;
+}
+constexpr Strip UP = make_strip(1);
+constexpr Strip DOWN = make_strip(-1);
+
+// Writes n pixels whose t runs from t0 up (step 1) or down (step -1).
+void put_run(std::uint32_t *out, std::int32_t t0, std::int32_t n, std::int32_t step)
+{
+    // Pixels with t < 0 lie outside the disc with dx + dy under 26, which only screens under 125
+    // pixels high have; there the pattern does not repeat, so they are done one by one.
+    for (; n > 0 && t0 < 0; n--, t0 += step)
+        *out++ = colour(t0);
+    // From here t0 >= 0; a run going down may still end below zero, after the strip.
+    const std::int32_t tail = step < 0 && n > 0 ? std::max(n - (t0 + 1), 0) : 0;
+    n -= tail;
+    const Strip &strip = step > 0 ? UP : DOWN;
+    std::int32_t start = step > 0 ? t0 % CYCLE : (CYCLE - t0 % CYCLE) % CYCLE;
+    for (std::int32_t len = 0; n > 0; out += len, n -= len, start = (start + len) % CYCLE) {
+        len = std::min(n, CHUNK);
+        std::memcpy(out, strip.data() + start, static_cast<std::size_t>(len) * sizeof *out);
+    }
+    for (std::int32_t t = -1; t >= -tail; t--)
+        *out++ = colour(t);
 }
 
 // The largest dx inside the disc on the row dy from the centre (dx^2 + dy^2 <= radius^2), or -1.
@@ -54,28 +91,19 @@ std::int32_t disc_span(std::int32_t radius, std::int32_t dy)
     return static_cast<std::int32_t>(rx);
 }
 
-// Fills the row dy rows from the centre for frame f, run by run, both sides of the centre at once.
+// Fills the row dy rows from the centre for frame f: left of the centre from the edge inward,
+// then right of it outward, each side as its part outside the disc and its part inside.
 void fill_row(std::uint32_t *row, std::int32_t width, std::int32_t dy, std::int32_t f, std::int32_t rx)
 {
     const std::int32_t cx = width / 2;
-    const std::int32_t right = width - 1 - cx; // largest dx right of the centre; cx is the left's
-    const std::int32_t last = std::max(right, cx);
-    for (std::int32_t dx = 0; dx <= last;) {
-        const bool inside = dx <= rx;
-        const std::int32_t d0 = (dx + dy) / 2;
-        const std::int32_t d = inside ? d0 + f : d0 - f;
-        // The run ends where d leaves its colour (dx = 2 * d0 + 1 - dy is the last column with
-        // that d0), or at the rim of the disc, whichever comes first.
-        std::int32_t end = 2 * (d0 + run_length(d) - 1) + 1 - dy;
-        end = std::min(end, inside ? rx : last);
-        const std::uint32_t colour = is_black(d) ? BLACK : WHITE;
-        if (dx <= right)
-            std::fill(row + cx + dx, row + cx + std::min(end, right) + 1, colour);
-        const std::int32_t near = std::max(dx, 1), far = std::min(end, cx);
-        if (near <= far)
-            std::fill(row + cx - far, row + cx - near + 1, colour);
-        dx = end + 1;
-    }
+    const std::int32_t right = width - 1 - cx;                      // dx runs 1 .. cx left, 0 .. right right
+    const std::int32_t left_in = std::clamp(rx, 0, cx);             // inside: dx 1 .. left_in
+    const std::int32_t right_in = std::clamp(rx + 1, 0, right + 1); // inside: dx 0 .. right_in - 1
+    const std::int32_t t_out = dy - 2 * f, t_in = dy + 2 * f;       // t at dx = 0
+    put_run(row, cx + t_out, cx - left_in, -1);
+    put_run(row + cx - left_in, left_in + t_in, left_in, -1);
+    put_run(row + cx, t_in, right_in, 1);
+    put_run(row + cx + right_in, right_in + t_out, right + 1 - right_in, 1);
 }
 
 } // namespace
@@ -87,19 +115,10 @@ void calc(std::uint32_t *store)
     if (width <= 0 || height <= 0)
         return;
     const std::int32_t cy = height / 2;
-    const std::size_t row_words = static_cast<std::size_t>(width);
-    const std::size_t frame_words = row_words * static_cast<std::size_t>(height);
-    const std::int32_t last_dy = std::max(height - 1 - cy, cy);
-
-    for (std::int32_t f = 0; f < FRAMES; f++) {
-        std::uint32_t *frame = store + static_cast<std::size_t>(f) * frame_words;
-        for (std::int32_t dy = 0; dy <= last_dy; dy++) {
-            std::uint32_t *below = cy + dy < height ? frame + static_cast<std::size_t>(cy + dy) * row_words : nullptr;
-            std::uint32_t *above = dy > 0 && dy <= cy ? frame + static_cast<std::size_t>(cy - dy) * row_words : nullptr;
-            std::uint32_t *row = below != nullptr ? below : above;
+    std::uint32_t *row = store;
+    for (std::int32_t f = 0; f < FRAMES; f++)
+        for (std::int32_t y = 0; y < height; y++, row += width) {
+            const std::int32_t dy = std::abs(y - cy);
             fill_row(row, width, dy, f, disc_span(INNER_CIRCLE, dy));
-            if (below != nullptr && above != nullptr)
-                std::memcpy(above, below, row_words * sizeof *row);
         }
-    }
 }
