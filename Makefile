@@ -18,7 +18,7 @@ DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
 SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
 
-.PHONY: all run test lint screenshots deps build windows clean
+.PHONY: all run test lint bench screenshots deps build windows clean
 
 all: build
 
@@ -26,6 +26,7 @@ test lint: PACKAGES += $(TEST_PACKAGES)
 test windows: PACKAGES += $(WINDOWS_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
+bench: PACKAGES += xvfb
 
 # Installs only what is missing, so that a machine that has everything never touches apt.
 deps:
@@ -69,6 +70,12 @@ lint: build
 		--library=googletest --library=sdl --inline-suppr -Isrc \
 		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
 		src tests bench
+
+# Timings, not tests: calc against the plain loop and a fresh write, then the real program's
+# start-up under Xvfb against a fresh write and a write into mapped memory.
+bench: build
+	./$(BUILD)/bench/calc_bench
+	bench/startup_bench.sh $(BUILD)
 
 # Retakes the pictures in docs/ from the real program.
 screenshots: build

@@ -1,5 +1,7 @@
 // calc_bench.cpp: times calc against the plain per-pixel loop and against merely writing the
 // store once (malloc plus memset of a fresh block, first touch included), at two desktop sizes.
+// `calc_bench writes W H` instead times one fresh write of a W x H store and then a second write
+// into the same, now mapped, memory, and prints both in milliseconds (for startup_bench.sh).
 #include "pattern/pattern.h"
 #include "reference.h"
 #include "velmorade.h"
@@ -53,10 +55,32 @@ template <typename Fill> double median_ms(std::size_t bytes, Fill fill)
     return ms[ms.size() / 2];
 }
 
+// One fresh write of the store's size, then one into the memory it left mapped.
+int writes(int width, int height)
+{
+    std::size_t bytes = 0;
+    store_bytes(width, height, bytes);
+    const auto start = std::chrono::steady_clock::now();
+    auto *store = static_cast<std::uint32_t *>(std::malloc(bytes));
+    if (store == nullptr)
+        return 1;
+    fresh_write(store, bytes);
+    asm volatile("" : : "r"(store) : "memory");
+    const auto mapped = std::chrono::steady_clock::now();
+    fresh_write(store, bytes);
+    asm volatile("" : : "r"(store) : "memory");
+    const auto end = std::chrono::steady_clock::now();
+    std::printf("%.2f %.2f\n", std::chrono::duration<double, std::milli>(mapped - start).count(),
+                std::chrono::duration<double, std::milli>(end - mapped).count());
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
+    if (argc == 4 && std::strcmp(argv[1], "writes") == 0)
+        return writes(std::atoi(argv[2]), std::atoi(argv[3]));
     std::printf("| size | fresh write (ms) | calc (ms) | plain loop (ms) | calc / write | plain / write |\n");
     std::printf("|---|---|---|---|---|---|\n");
     for (const auto &size : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {

@@ -1,6 +1,6 @@
 // flip_recorder.cpp: preloaded into velmorade, logs which frame each SDL_Flip shows and when.
 // Each line of $VELMORADE_FLIP_LOG is "<microseconds> <frame>", frame -1 for a picture that is
-// none of the frames.
+// none of the frames, or "<microseconds> caption" when the window caption is set.
 #include "reference.h"
 
 #include <SDL.h>
@@ -40,16 +40,49 @@ std::uint64_t surface_hash(SDL_Surface *s)
 
 std::uint64_t frame_hashes[REFERENCE_FRAMES];
 std::FILE *log_file;
+bool named; // the caption is set: from here on flips may show frames
 
-} // namespace
-
-extern "C" int SDL_Flip(SDL_Surface *screen)
+long long now_us()
 {
-    static auto real = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+void open_log()
+{
     if (log_file == nullptr) {
         const char *path = std::getenv("VELMORADE_FLIP_LOG");
         log_file = std::fopen(path != nullptr ? path : "/dev/null", "w");
         std::setvbuf(log_file, nullptr, _IOLBF, 0);
+    }
+}
+
+} // namespace
+
+extern "C" void SDL_WM_SetCaption(const char *title, const char *icon)
+{
+    static auto real = reinterpret_cast<void (*)(const char *, const char *)>(dlsym(RTLD_NEXT, "SDL_WM_SetCaption"));
+    open_log();
+    std::fprintf(log_file, "%lld caption\n", now_us());
+    named = true;
+    real(title, icon);
+}
+
+extern "C" int SDL_Flip(SDL_Surface *screen)
+{
+    static auto real = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
+    const long long when = now_us(); // as the flip is asked for, before the picture is read
+    static bool hashed = false;
+    open_log();
+    if (!named) {
+        // SDL's own flip that clears the new screen, before the program names its window. The
+        // frames' hashes are not worked out yet, so that the program's start is not held up.
+        std::fprintf(log_file, "%lld -1\n", when);
+        return real(screen);
+    }
+    if (!hashed) {
+        hashed = true;
         for (int f = 0; f < REFERENCE_FRAMES; f++) {
             std::uint64_t hash = 14695981039346656037ull;
             for (int y = 0; y < screen->h; y++)
@@ -63,8 +96,6 @@ extern "C" int SDL_Flip(SDL_Surface *screen)
     for (int f = 0; f < REFERENCE_FRAMES; f++)
         if (frame_hashes[f] == hash)
             frame = f;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::fprintf(log_file, "%lld %d\n", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000, frame);
+    std::fprintf(log_file, "%lld %d\n", when, frame);
     return real(screen);
 }
