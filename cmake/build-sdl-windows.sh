@@ -36,9 +36,15 @@ apt-get "$@" update
 cd "$dir/sdl-src"
 dpkg-source -x libsdl1.2_*.dsc tree
 cd tree
-CC=$host-gcc-posix ./configure --host=$host --prefix="$prefix" --disable-static --enable-shared >configure.log
-make -j "$(nproc)" >make.log
-make install >install.log
+# Logs stay in the tree; a step that fails shows the end of its own.
+step() {
+    log=$1
+    shift
+    "$@" >"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
+}
+step configure.log env CC=$host-gcc-posix ./configure --host=$host --prefix="$prefix" --disable-static --enable-shared
+step make.log make -j "$(nproc)"
+step install.log make install
 $host-strip "$prefix/bin/SDL.dll"
 cp COPYING "$prefix/COPYING-SDL.txt"
 dpkg-parsechangelog -S Version >"$prefix/debian-version"
