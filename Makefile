@@ -10,7 +10,9 @@ SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat \
-                 desktop-file-utils groff-base wine64 unzip
+                 desktop-file-utils groff-base appstream lintian wine64 unzip
+# To make the .deb: dpkg-shlibdeps works out its Depends, and CPack finds the programs with file.
+DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils
 LINT_PACKAGES := clang-tidy clang-format cppcheck
@@ -18,12 +20,13 @@ DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
 SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
 
-.PHONY: all run test lint bench screenshots deps build windows clean
+.PHONY: all run test lint bench package screenshots deps build windows clean
 
 all: build
 
 test lint: PACKAGES += $(TEST_PACKAGES)
 test windows: PACKAGES += $(WINDOWS_PACKAGES)
+test package: PACKAGES += $(DEB_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
 bench: PACKAGES += xvfb
@@ -52,6 +55,10 @@ windows: deps
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSDL_PREFIX=$(CURDIR)/$(WIN_BUILD)/sdl
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && cpack
+
+# The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
 # compete for the CPU while they are timed), the Windows release under Wine among them, then the

@@ -1,16 +1,43 @@
 #!/bin/sh
-# Installs the build into a scratch DESTDIR under a custom prefix and checks what lands there.
+# install_layout.sh BUILD_DIR DEB: what `cmake --install` lays out under a DESTDIR and a custom
+# prefix, and what the .deb holds: the program, a valid desktop entry whose icon is installed,
+# valid AppStream data, a manual page that renders without warnings, and a package that lintian
+# passes.
 set -eu
 build=$1
+deb=$2
+id=io.github.velmorade.Velmorade
 dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
-DESTDIR=$dest cmake --install "$build" --prefix /opt/velmorade >/dev/null
-root=$dest/opt/velmorade
-for f in bin/velmorade share/applications/velmorade.desktop share/man/man6/velmorade.6; do
-    [ -f "$root/$f" ] || { echo "missing $f"; exit 1; }
-done
-[ -x "$root/bin/velmorade" ] || { echo "bin/velmorade is not executable"; exit 1; }
-desktop-file-validate "$root/share/applications/velmorade.desktop"
-warnings=$(groff -man -ww -z "$root/share/man/man6/velmorade.6" 2>&1)
-[ -z "$warnings" ] || { echo "$warnings"; exit 1; }
-echo "ok: installed under a DESTDIR and a prefix"
+fail() { echo "FAIL: $*"; exit 1; }
+
+# check_tree ROOT PREFIX: the installed files under ROOT/PREFIX.
+check_tree() {
+    root=$1$2
+    for f in games/velmorade share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+        share/man/man6/velmorade.6.gz share/doc/velmorade/copyright share/doc/velmorade/changelog.gz \
+        share/icons/hicolor/scalable/apps/velmorade.svg; do
+        [ -f "$root/$f" ] || fail "missing $2/$f"
+    done
+    for size in 16 32 48 64 128 256; do
+        [ -f "$root/share/icons/hicolor/${size}x$size/apps/velmorade.png" ] || fail "no $size px icon"
+    done
+    [ -x "$root/games/velmorade" ] || fail "$2/games/velmorade is not executable"
+    desktop-file-validate "$root/share/applications/$id.desktop"
+    grep -qx 'Icon=velmorade' "$root/share/applications/$id.desktop" || fail "the desktop entry names another icon"
+    appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >"$dest/appstream" ||
+        fail "$(cat "$dest/appstream")"
+    warnings=$(zcat "$root/share/man/man6/velmorade.6.gz" | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "$warnings"
+}
+
+DESTDIR=$dest/install cmake --install "$build" --prefix /opt/velmorade >/dev/null
+check_tree "$dest/install" /opt/velmorade
+
+# The package: no lintian errors, the same files under /usr, Depends worked out from the program.
+lintian --fail-on error "$deb"
+dpkg-deb -x "$deb" "$dest/deb"
+check_tree "$dest/deb" /usr
+dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
+appstreamcli validate-tree --no-net "$dest/deb" >"$dest/appstream" || fail "$(cat "$dest/appstream")"
+echo "ok: installed under a DESTDIR and a prefix, and packaged"

@@ -1,11 +1,12 @@
 #!/bin/bash
-# e2e.sh CHECK BUILD_DIR [WINDOWS_ZIP]: runs velmorade on a private Xvfb and checks what a user
-# would see. With WINDOWS_ZIP the program is the Windows release, unpacked and run under Wine.
+# e2e.sh CHECK BUILD_DIR [PACKAGE]: runs velmorade on a private Xvfb and checks what a user
+# would see. With a PACKAGE the program is the one it carries: a .deb is unpacked, a Windows zip
+# is unpacked and run under Wine.
 set -u
 
 check=$1
 build=$2
-zip=${3:-}
+package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
@@ -86,6 +87,19 @@ moving() {
     return 1
 }
 
+# own_icon WINDOW: the window's icon is the program's black and white one (every pixel grey,
+# both black and white present), not Wine's coloured default.
+own_icon() {
+    xprop -id "$1" -notype 32c _NET_WM_ICON | awk -F'[=,] *' 'NF > 4 {
+        for (i = 4; i < 4 + $2 * $3; i++) {
+            r = int($i / 65536) % 256; g = int($i / 256) % 256; b = $i % 256
+            if (r != g || g != b) exit 1
+            if ($i >= 4278190080) { if (r == 0) black = 1; if (r == 255) white = 1 }
+        }
+        found = black && white
+    } END { exit !found }'
+}
+
 # The whole desktop shows the animation, in one window captioned Velmorade; Escape ends it.
 check_desktop() {
     local w=$1 h=$2
@@ -99,15 +113,21 @@ check_desktop() {
     [ -n "$covering" ] || fail "no window covers the whole screen"
     [ ! -s "$work/out" ] || fail "unexpected standard output"
     moving "$w" "$h" || fail "the picture does not move"
+    [ -z "$wine" ] || own_icon "$(window_named Velmorade)" || fail "the window does not carry the program's icon"
     xdotool mousemove $((w / 2)) $((h / 2)) key Escape
     expect_exit 1
 }
 
-# The Windows release: unpacked as a user would, run under Wine in one prefix kept beside the zip.
-if [ -n "$zip" ]; then
+case $package in
+*.deb)
+    dpkg-deb -x "$package" "$work/deb" || fail "cannot unpack $package"
+    prog=$work/deb/usr/games/velmorade
+    ;;
+*.zip)
+    # The Windows release: unpacked as a user would, run under Wine in one prefix kept beside it.
     wine=$(dpkg -L wine64 2>/dev/null | grep '/wine64$' | head -1)
     [ -x "$wine" ] || fail "wine64 is not installed"
-    export WINEPREFIX=${WINEPREFIX:-$(dirname "$zip")/wine} WINEDEBUG=-all,+msgbox WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$package")/wine} WINEDEBUG=-all,+msgbox WINEDLLOVERRIDES="mscoree,mshtml="
     # Made once, as it takes a while. Managed=N: without a window manager, Wine's managed
     # windows take seconds to close.
     (
@@ -117,10 +137,11 @@ if [ -n "$zip" ]; then
             "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
             "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
     ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
-    unzip -q "$zip" -d "$work/release" || fail "cannot unpack $zip"
+    unzip -q "$package" -d "$work/release" || fail "cannot unpack $package"
     prog=$(echo "$work"/release/*/velmorade.exe)
-    [ -f "$prog" ] || fail "no velmorade.exe in $zip"
-fi
+    [ -f "$prog" ] || fail "no velmorade.exe in $package"
+    ;;
+esac
 
 case $check in
 desktop)
