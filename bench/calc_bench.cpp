@@ -70,6 +70,7 @@ int writes(int width, int height)
     fresh_write(store, bytes);
     asm volatile("" : : "r"(store) : "memory");
     const auto end = std::chrono::steady_clock::now();
+    std::free(store);
     std::printf("%.2f %.2f\n", std::chrono::duration<double, std::milli>(mapped - start).count(),
                 std::chrono::duration<double, std::milli>(end - mapped).count());
     return 0;

@@ -35,19 +35,20 @@ static void *map_huge(std::size_t bytes)
         return nullptr;
     const std::size_t size = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
     const std::size_t mapped = size + HUGE_PAGE; // room to slide the block to an aligned start
-    void *block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
+    void *mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
         return nullptr;
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t start = (first + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    char *block = static_cast<char *>(mapping);
+    const std::size_t skip = (HUGE_PAGE - reinterpret_cast<std::uintptr_t>(block) % HUGE_PAGE) % HUGE_PAGE;
+    char *start = block + skip;
     // Give back what lies before and after the aligned block.
-    if (start > first)
-        munmap(block, start - first);
-    if (first + mapped > start + size)
-        munmap(reinterpret_cast<void *>(start + size), first + mapped - (start + size));
+    if (skip > 0)
+        munmap(block, skip);
+    if (mapped - skip > size)
+        munmap(start + size, mapped - skip - size);
     // A kernel without transparent huge pages refuses; the block then works in small pages.
-    madvise(reinterpret_cast<void *>(start), size, MADV_HUGEPAGE);
-    return reinterpret_cast<void *>(start);
+    madvise(start, size, MADV_HUGEPAGE);
+    return start;
 }
 #else
 static void *map_huge(std::size_t)
