@@ -58,7 +58,7 @@ TEST(Calc, MatchesReferenceAtEverySmallSize)
 TEST(Calc, MatchesReferenceAcrossAWideSweep)
 {
     // Every height and every width up to 300 once, each paired with a spread of the other
-    // dimension, odd and even: disc rims, band edges and mirrored rows all land differently.
+    // dimension, odd and even: disc rims, band edges and strip starts all land differently.
     for (std::int32_t n = 41; n <= 300; n++) {
         ASSERT_EQ(first_mismatch(Store(n * 37 % 311 + 1, n)), "");
         ASSERT_EQ(first_mismatch(Store(n, n * 13 % 157 + 1)), "");
@@ -67,8 +67,9 @@ TEST(Calc, MatchesReferenceAcrossAWideSweep)
 
 TEST(Calc, MatchesReferenceAtLowAndDesktopSizes)
 {
-    const std::int32_t sizes[][2] = {{200, 124},  {161, 84},   {97, 125},   {333, 77},   {640, 480},
-                                     {1024, 768}, {1025, 769}, {1366, 768}, {1920, 1080}};
+    // 4099 wide: a stretch of one row side longer than calc copies from its strip at once.
+    const std::int32_t sizes[][2] = {{200, 124},  {161, 84},   {97, 125},   {333, 77},    {640, 480},
+                                     {1024, 768}, {1025, 769}, {1366, 768}, {1920, 1080}, {4099, 90}};
     for (const auto &size : sizes)
         ASSERT_EQ(first_mismatch(Store(size[0], size[1])), "");
 }
