@@ -3,8 +3,8 @@
 # program STARTS times (default 5) in a row on a private Xvfb at two desktop sizes and times the
 # caption to the first frame with the flip recorder. Then, STARTS times each, it times a plain
 # fresh write of the same size (malloc + memset, first touch included) and a write into memory
-# already mapped, each in a new process as the program's is. Prints medians, ratios and every
-# sample, the first start of each size first.
+# already mapped, each in a new process as the program's is. Prints medians and ratios, then
+# every sample in the order taken.
 set -eu
 build=${1:-build}
 starts=${2:-5}
@@ -55,13 +55,12 @@ for size in 1920x1080 3840x2160; do
     fresh=$(cut -d' ' -f1 "$work/writes" | median)
     mapped=$(cut -d' ' -f2 "$work/writes" | median)
     awk -v s="${size/x/ x }" -v a="$first" -v b="$fresh" -v c="$mapped" \
-        'BEGIN { printf "| %s | %.1f | %.1f | %.1f | %.2f | %.2f |\n", s, a, b, c, a / b, c / b }' >>"$work/table"
+        'BEGIN { printf "| %s | %.1f | %.1f | %.1f | %.2f | %.2f |\n", s, a, b, c, a / b, c / b }'
     {
         echo "$size first frame: $(tr '\n' ' ' <"$work/first")"
         echo "$size fresh write: $(cut -d' ' -f1 "$work/writes" | tr '\n' ' ')"
         echo "$size mapped write: $(cut -d' ' -f2 "$work/writes" | tr '\n' ' ')"
     } >>"$work/samples"
-    tail -1 "$work/table"
 done
 echo
 cat "$work/samples"
