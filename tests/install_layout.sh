@@ -25,6 +25,8 @@ check_tree() {
     [ -x "$root/games/velmorade" ] || fail "$2/games/velmorade is not executable"
     desktop-file-validate "$root/share/applications/$id.desktop"
     grep -qx 'Icon=velmorade' "$root/share/applications/$id.desktop" || fail "the desktop entry names another icon"
+    grep -qx "Exec=$2/games/velmorade" "$root/share/applications/$id.desktop" ||
+        fail "the desktop entry starts $(grep '^Exec=' "$root/share/applications/$id.desktop")"
     appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >"$dest/appstream" ||
         fail "$(cat "$dest/appstream")"
     warnings=$(zcat "$root/share/man/man6/velmorade.6.gz" | groff -man -ww -z 2>&1)

@@ -36,6 +36,23 @@ TEST(FrameDelay, SleepsWhatRemainsOfThePeriod)
     EXPECT_EQ(frame_delay(0xFFFFFFF0u, 0x10), 0u);
 }
 
+TEST(IsDisplayDriver, DriversThatShowNothingCountOnlyWhenAskedFor)
+{
+    for (const char *real : {"x11", "wayland", "kmsdrm", "fbcon", "windib", "directx"}) {
+        EXPECT_TRUE(is_display_driver(real, nullptr)) << real;
+        EXPECT_TRUE(is_display_driver(real, "x11")) << real;
+    }
+    for (const char *blind : {"dummy", "offscreen", "caca", "aalib"}) {
+        EXPECT_FALSE(is_display_driver(blind, nullptr)) << blind;
+        EXPECT_FALSE(is_display_driver(blind, "x11")) << blind;
+        EXPECT_FALSE(is_display_driver(blind, "")) << blind;
+        EXPECT_TRUE(is_display_driver(blind, blind)) << blind;
+    }
+    EXPECT_TRUE(is_display_driver("offscreen", "OffScreen"));
+    EXPECT_FALSE(is_display_driver("dummy", "dumm"));
+    EXPECT_FALSE(is_display_driver("dummy", "dummy2"));
+}
+
 constexpr std::int32_t W = 13;
 constexpr std::int32_t H = 7;
 constexpr Uint8 UNTOUCHED = 0xA5;
@@ -119,6 +136,12 @@ TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
         std::uint32_t got;
         std::memcpy(&got, p, 4);
         return got == (word == WHITE ? 0xFFFFFFFFu : 0x000000FFu);
+    });
+    // 30-bit deep colour: white is all ten bits of each channel.
+    check(W, H, 32, W * 4, 0x3FF00000, 0xFFC00, 0x3FF, 0, [](const Uint8 *p, std::uint32_t word) {
+        std::uint32_t got;
+        std::memcpy(&got, p, 4);
+        return got == (word == WHITE ? 0x3FFFFFFFu : 0u);
     });
     check(W, H, 24, W * 3 + 1, 0xFF0000, 0xFF00, 0xFF, 0, [](const Uint8 *p, std::uint32_t word) {
         const Uint8 v = word == WHITE ? 0xFF : 0;

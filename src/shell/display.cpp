@@ -2,6 +2,9 @@
 #include "shell/shell.h"
 #include "velmorade.h"
 
+#include <cctype>
+#include <initializer_list>
+
 std::int32_t SCREEN_WIDTH = 0;
 std::int32_t SCREEN_HEIGHT = 0;
 std::int32_t INNER_CIRCLE = 0;
@@ -12,4 +15,22 @@ std::uint32_t *buf = nullptr;
 bool sdl_is_recent(const SDL_version &linked)
 {
     return linked.major != 0 && linked.minor > 1 && linked.patch > 9;
+}
+
+static bool same_name(const char *a, const char *b)
+{
+    for (; *a != '\0' && *b != '\0'; a++, b++)
+        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+// With no display, SDL 2 falls back to a driver that draws into memory and classic SDL to one
+// that draws into the terminal; the animation would play to nobody.
+bool is_display_driver(const char *driver, const char *requested)
+{
+    for (const char *blind : {"dummy", "offscreen", "caca", "aalib"})
+        if (same_name(driver, blind))
+            return requested != nullptr && same_name(driver, requested);
+    return true;
 }

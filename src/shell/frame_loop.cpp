@@ -65,9 +65,13 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const std::size_t height = static_cast<std::size_t>(SCREEN_HEIGHT);
     const int cols = std::min(SCREEN_WIDTH, surface->w);
     const int rows = std::min(SCREEN_HEIGHT, surface->h);
-    const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
-    const Uint32 white = SDL_MapRGB(surface->format, 255, 255, 255);
-    if (surface->format->BytesPerPixel != 4 || black != BLACK || white != WHITE) {
+    const SDL_PixelFormat *format = surface->format;
+    const Uint32 black = SDL_MapRGB(format, 0, 0, 0);
+    // Without a palette white is every bit of the colour masks. SDL 1.2.15 maps 255 to 0 on
+    // channels wider than 8 bits (30-bit deep colour), which would make white black.
+    const Uint32 white = format->palette != nullptr ? SDL_MapRGB(format, 255, 255, 255)
+                                                    : black | format->Rmask | format->Gmask | format->Bmask;
+    if (format->BytesPerPixel != 4 || black != BLACK || white != WHITE) {
         convert_frame(surface, frame, cols, rows, black, white);
         return;
     }

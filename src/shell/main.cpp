@@ -19,7 +19,10 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
         SCREEN_WIDTH = FIXED_WIDTH;
         SCREEN_HEIGHT = FIXED_HEIGHT;
     }
-    SDL_Surface *screen = desktop ? SDL_SetVideoMode(0, 0, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
+    // The desktop's size by number: sdl12-compat turns a 0 x 0 request into a window that only a
+    // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one.
+    const SDL_VideoInfo *info = SDL_GetVideoInfo();
+    SDL_Surface *screen = desktop ? SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
                                   : SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
     if (screen == nullptr) {
         showError(SDL_GetError(), 1);
@@ -60,8 +63,15 @@ int main(int argc, char *argv[])
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         showError(SDL_GetError(), 1);
     std::atexit(SDL_Quit);
+    char driver[32] = "";
+    SDL_VideoDriverName(driver, sizeof driver);
+    if (!is_display_driver(driver, std::getenv("SDL_VIDEODRIVER"))) {
+        SDL_Quit(); // a text driver gives the terminal back first, so that the line shows
+        showError("No available video device", 1);
+    }
 
     SDL_Surface *screen = set_display_mode(linked);
+    end_on_lost_display();
     INNER_CIRCLE = SCREEN_HEIGHT / 5;
     SDL_WM_SetCaption("Velmorade", nullptr);
 

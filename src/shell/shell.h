@@ -10,6 +10,14 @@
 // True when the linked SDL can set a desktop-sized 32-bit mode: each byte is tested on its own.
 bool sdl_is_recent(const SDL_version &linked);
 
+// True when the video driver SDL started shows pictures to someone: drivers that draw nowhere
+// (dummy, offscreen) or only as text (caca, aalib) count only when asked for by name in
+// `requested`, the value of SDL_VIDEODRIVER (may be null).
+bool is_display_driver(const char *driver, const char *requested);
+
+// From here on, losing the connection to the X server ends the process with status 1.
+void end_on_lost_display();
+
 // Drains SDL's event queue; Escape pressed or a quit request ends the process with status 1.
 void handle_events();
 

@@ -1,7 +1,12 @@
 #!/bin/bash
 # e2e.sh CHECK BUILD_DIR [PACKAGE]: runs velmorade on a private Xvfb and checks what a user
-# would see. With a PACKAGE the program is the one it carries: a .deb is unpacked, a Windows zip
-# is unpacked and run under Wine.
+# would see. With a PACKAGE the program is the one it carries: a .deb is unpacked and a desktop
+# entry installed on the system is started through its Exec line, both with a PATH that lacks
+# /usr/games; a Windows zip is unpacked and run under Wine.
+#
+# E2E_SDL picks the SDL 1.2 underneath: unset, the one the program links; "compat",
+# sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
+# SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager.
 set -u
 
 check=$1
@@ -10,7 +15,7 @@ package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xvfb= wm= wine=
+app= xvfb= wm= wine= sdl_lib= sdl_core=
 
 cleanup() {
     for pid in $app $wm; do kill -9 "$pid" 2>/dev/null; done
@@ -45,9 +50,26 @@ start_x() {
     export DISPLAY=:$(head -1 "$work/display")
 }
 
+start_x_wm() {
+    start_x "$1"
+    [ -n "${E2E_WM:-}" ] || return 0
+    "$E2E_WM" >/dev/null 2>&1 &
+    wm=$!
+    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 20 wm_ready || fail "$E2E_WM did not start"
+}
+
+# start_app [ENV ARGUMENTS]: starts the program in the background with env's options and
+# assignments, through $launcher if set.
 start_app() {
-    "$@" $wine "$prog" >"$work/out" 2>"$work/err" &
+    env "$@" ${sdl_lib:+LD_LIBRARY_PATH="$sdl_lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"} ${launcher:-} $wine "$prog" \
+        </dev/null >"$work/out" 2>"$work/err" &
     app=$!
+}
+
+# The program runs on the SDL its runner names.
+on_named_sdl() {
+    [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
 }
 
 # Waits for the program to end by itself and checks its exit status.
@@ -104,6 +126,7 @@ own_icon() {
 check_desktop() {
     local w=$1 h=$2
     wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    on_named_sdl
     [ "$(xdotool search --name '^Velmorade$' | wc -l)" -eq 1 ] || fail "more than one Velmorade window"
     wait_for 30 shows_frame "$w" "$h" -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
     # The visible window covering the screen is the program's.
@@ -118,10 +141,37 @@ check_desktop() {
     expect_exit 1
 }
 
+# exec_line ROOT ENTRY: the program a desktop entry starts, under ROOT.
+exec_line() {
+    local exec
+    exec=$(sed -n 's/^Exec=//p' "$2" | head -1)
+    case $exec in /*) ;; *) fail "the desktop entry starts \"$exec\", not a program by its path" ;; esac
+    prog=$1$exec
+}
+
+case ${E2E_SDL:-} in
+'') ;;
+compat)
+    sdl_lib=$(dirname "$(dpkg -L libsdl1.2-compat 2>/dev/null | grep '/sdl12-compat/libSDL-1.2.so.0$' | head -1)")
+    sdl_core=libSDL2-2.0.so
+    ;;
+sdl3)
+    sdl_lib=$(dirname "$(dpkg -L libsdl2-compat 2>/dev/null | grep '/sdl2-compat/libSDL2-2.0.so.0$' | head -1)")
+    sdl_core=libSDL3.so
+    ;;
+*) fail "no such SDL: $E2E_SDL" ;;
+esac
+[ "$sdl_lib" != . ] || fail "the $E2E_SDL SDL is not installed"
+
+# A menu starts the program with whatever PATH the session has, which may lack /usr/games.
+PATH=$(echo ":$PATH:" | sed 's#:/usr/games:#:#g; s#:/usr/local/games:#:#g; s#^:##; s#:$##')
 case $package in
 *.deb)
     dpkg-deb -x "$package" "$work/deb" || fail "cannot unpack $package"
-    prog=$work/deb/usr/games/velmorade
+    exec_line "$work/deb" "$work/deb/usr/share/applications/io.github.velmorade.Velmorade.desktop"
+    ;;
+*.desktop)
+    exec_line "" "$package"
     ;;
 *.zip)
     # The Windows release: unpacked as a user would, run under Wine in one prefix kept beside it.
@@ -145,19 +195,35 @@ esac
 
 case $check in
 desktop)
-    start_x 1280x720x24
-    start_app env
+    start_x_wm 1280x720x24
+    start_app
     check_desktop 1280 720
+    ;;
+deep_colour)
+    # 30-bit colour, 10 bits a channel, as deep-colour monitors are run.
+    start_x_wm 1280x720x30
+    start_app
+    check_desktop 1280 720
+    ;;
+lost_display)
+    # The X server goes away under the running program: it ends with status 1.
+    start_x_wm 640x480x24
+    start_app
+    wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    [ -z "$wm" ] || kill -9 "$wm"
+    kill -9 "$xvfb"
+    xvfb=
+    expect_exit 1 2
     ;;
 desktop_odd)
     start_x 1023x767x24
-    start_app env
+    start_app
     check_desktop 1023 767
     ;;
 cycle)
     # Frames come in order 0, 1, ..., 13, 0, ... and no faster than one every 25 ms.
     start_x 640x480x24
-    start_app env LD_PRELOAD="$tools/libflip_recorder.so" VELMORADE_FLIP_LOG="$work/flips"
+    start_app LD_PRELOAD="$tools/libflip_recorder.so" VELMORADE_FLIP_LOG="$work/flips"
     enough() { [ -f "$work/flips" ] && [ "$(wc -l <"$work/flips")" -ge 60 ]; }
     wait_for 60 enough || fail "fewer than 60 flips"
     xdotool mousemove 320 240 key Escape
@@ -179,7 +245,7 @@ cycle)
 fixed_24 | fixed_16)
     # An SDL older than 1.2.10: the fixed 1024x768 window, a line on stdout; closing it ends it.
     start_x "1280x1024x${check#fixed_}"
-    start_app env LD_PRELOAD="$tools/libold_sdl.so"
+    start_app LD_PRELOAD="$tools/libold_sdl.so"
     wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
     win=$(window_named Velmorade)
     wait_for 30 shows_frame 1024 768 -id "$win" >/dev/null || fail "window is not a frame: $(cat "$work/match.err")"
@@ -194,7 +260,7 @@ fatal_box)
     # SDL cannot start: a dialog titled Fatal-Error waits until Return dismisses it.
     start_x 800x600x24
     xdotool mousemove 0 0
-    start_app env SDL_VIDEODRIVER=no_such_driver
+    start_app SDL_VIDEODRIVER=no_such_driver
     wait_for 20 have_window Fatal-Error || fail "no Fatal-Error window"
     box=$(window_named Fatal-Error)
     xprop -id "$box" WM_NAME | grep -qx 'WM_NAME(STRING) = "Fatal-Error"' || fail "WM_NAME: $(xprop -id "$box" WM_NAME)"
@@ -210,12 +276,13 @@ fatal_box)
         grep -q 'MSGBOX_OnInit L"No available video device"' "$work/err" || fail "the box does not hold SDL's text"
         tr -d '\r' <"$(dirname "$prog")/stderr.txt" >"$work/err" || fail "no stderr.txt beside the program"
     fi
-    [ "$(cat "$work/err")" = "Fatal-Error: No available video device" ] || fail "stderr: $(cat "$work/err")"
+    # The box holds SDL's own text, which differs between the SDLs.
+    [ "$(wc -l <"$work/err")" -eq 1 ] && grep -qx 'Fatal-Error: ..*' "$work/err" || fail "stderr: $(cat "$work/err")"
     ;;
 close)
     # Closing the window, as a window manager's close button asks, ends it with status 1.
     start_x 800x600x24
-    start_app env
+    start_app
     wait_for 30 shows_frame 800 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
     "$tools/e2e_tool" close "$(window_named Velmorade)"
     expect_exit 1
@@ -230,15 +297,20 @@ imports)
     done
     ;;
 no_display)
-    # No display at all: the stderr line and status 1, without hanging.
+    # No display at all: the stderr line and status 1, without hanging, whether the X11 driver
+    # is asked for or SDL falls back to one that draws nowhere or in text. setsid and no terminal
+    # on stdin keep a text driver off the terminal that runs the tests.
     unset DISPLAY
-    start_app env SDL_VIDEODRIVER=x11
+    start_app SDL_VIDEODRIVER=x11
     expect_exit 1 10
     grep -q '^Fatal-Error: .' "$work/err" || fail "no Fatal-Error line on stderr"
+    launcher="setsid -w" start_app -u SDL_VIDEODRIVER
+    expect_exit 1 10
+    [ "$(tail -1 "$work/err")" = "Fatal-Error: No available video device" ] || fail "stderr: $(cat "$work/err")"
     ;;
 sigterm)
     start_x 640x480x24
-    start_app env
+    start_app
     wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame"
     kill -TERM "$app"
     expect_exit 1
@@ -255,23 +327,11 @@ out_of_memory)
     [ "$(cat "$work/err")" = "Fatal-Error: The animation frames need 336000000 bytes and could not be allocated." ] ||
         fail "stderr: $(cat "$work/err")"
     ;;
-sdl12_compat)
-    # The same desktop check on sdl12-compat, under a window manager as its full screen needs.
-    compat=$(dpkg -L libsdl1.2-compat | grep '/sdl12-compat/libSDL-1.2.so.0$' | head -1)
-    [ -n "$compat" ] || fail "libsdl1.2-compat is not installed"
-    start_x 1280x720x24
-    openbox >/dev/null 2>&1 &
-    wm=$!
-    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    wait_for 20 wm_ready || fail "openbox did not start"
-    start_app env LD_LIBRARY_PATH="$(dirname "$compat")"
-    check_desktop 1280 720
-    ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
     # of an instrumented build would report.
     start_x 800x600x24
-    start_app env ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0" \
+    start_app ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1
     wait_for 60 shows_frame 800 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
     moving 800 600 || fail "the picture does not move"
