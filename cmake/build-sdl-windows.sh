@@ -6,22 +6,15 @@
 # The source comes through a private apt sources list kept in DIR, so the system's apt set-up is
 # never touched; its mirror is the one the system's apt sources already name.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 prefix=$dir/sdl
 host=x86_64-w64-mingw32
 [ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ] && exit 0
 
-# The URI of the system's bookworm source, from one-line or deb822 apt sources.
-mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($i ~ /:\/\// && $(i + 1) == "bookworm") { print $i; exit } }')
-if [ -z "$mirror" ]; then
-    mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
-        /^[ \t]*$/ { if (suites ~ /(^| )bookworm( |$)/ && uris != "") { print uris; exit } uris = suites = "" }
-        /^URIs:/ { uris = $2 }
-        /^Suites:/ { $1 = ""; suites = $0 " " }
-        END { if (suites ~ /(^| )bookworm( |$)/ && uris != "") print uris }' | head -1)
-fi
-[ -n "$mirror" ] || { echo "no Debian bookworm source in the system's apt sources" >&2; exit 1; }
+# Debian 13 has no classic SDL 1.2 source; bookworm's stays on the mirrors through its long-term
+# support, so it comes from the system's own mirror whatever release the system runs.
+mirror=$("$here/debian-mirror.sh")
 
 apt=$dir/sdl-apt
 rm -rf "$apt" "$dir/sdl-src"

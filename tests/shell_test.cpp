@@ -137,11 +137,12 @@ TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
         std::memcpy(&got, p, 4);
         return got == (word == WHITE ? 0xFFFFFFFFu : 0x000000FFu);
     });
-    // 30-bit deep colour: white is all ten bits of each channel.
-    check(W, H, 32, W * 4, 0x3FF00000, 0xFFC00, 0x3FF, 0, [](const Uint8 *p, std::uint32_t word) {
+    // 30-bit deep colour (with two bits of alpha, the form SDL 2 knows): white is all ten bits of
+    // each channel.
+    check(W, H, 32, W * 4, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, [](const Uint8 *p, std::uint32_t word) {
         std::uint32_t got;
         std::memcpy(&got, p, 4);
-        return got == (word == WHITE ? 0x3FFFFFFFu : 0u);
+        return got == (word == WHITE ? 0xFFFFFFFFu : 0xC0000000u);
     });
     check(W, H, 24, W * 3 + 1, 0xFF0000, 0xFF00, 0xFF, 0, [](const Uint8 *p, std::uint32_t word) {
         const Uint8 v = word == WHITE ? 0xFF : 0;

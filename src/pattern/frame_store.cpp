@@ -1,5 +1,7 @@
-// frame_store.cpp: the size of the block that holds every frame of the animation, and the block.
+// frame_store.cpp: the geometry the frames are drawn for, the size of the block that holds every
+// frame of the animation, and the block.
 #include "pattern/pattern.h"
+#include "velmorade.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +9,11 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+
+std::int32_t SCREEN_WIDTH = 0;
+std::int32_t SCREEN_HEIGHT = 0;
+std::int32_t INNER_CIRCLE = 0;
+std::uint32_t *buf = nullptr;
 
 bool store_bytes(std::int32_t width, std::int32_t height, std::size_t &bytes)
 {

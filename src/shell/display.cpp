@@ -1,14 +1,8 @@
-// display.cpp: the display geometry and the SDL version that decides between the two modes.
+// display.cpp: which SDL versions and video drivers the program takes as a display.
 #include "shell/shell.h"
-#include "velmorade.h"
 
 #include <cctype>
 #include <initializer_list>
-
-std::int32_t SCREEN_WIDTH = 0;
-std::int32_t SCREEN_HEIGHT = 0;
-std::int32_t INNER_CIRCLE = 0;
-std::uint32_t *buf = nullptr;
 
 // SDL releases before 1.2.10 cannot pick the desktop size for a mode of 0 x 0. The bytes are
 // compared one by one, so 1.3.0 and 2.0.0 take the fixed window too.

@@ -1,0 +1,69 @@
+#!/bin/bash
+# debian13-chroot.sh BUILD_DIR DEB: proves the project on Debian 13 from any other Debian, in a
+# chroot kept in BUILD_DIR/debian13. A clean copy of the project runs its own `make test` there
+# (every check, on Debian 13's compilers and SDL), then the .deb made here is installed with apt
+# and its menu entry passes the desktop check. Needs root, for debootstrap, chroot and mounts.
+set -eu
+[ "$(id -u)" -eq 0 ] || { echo "FAIL: the Debian 13 leg needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(mkdir -p "$1" && cd "$1" && pwd)
+deb=$(realpath "$2")
+root=$build/debian13
+project=/root/velmorade
+entry=/usr/share/applications/io.github.velmorade.Velmorade.desktop
+
+# The system's own /proc, /sys, /dev and a fresh /tmp, only while this runs. rslave keeps the
+# unmounting from reaching the system's own /dev.
+mounted=
+unmount() {
+    [ -n "$mounted" ] || return 0
+    for m in tmp dev sys proc; do
+        umount -R "$root/$m" 2>/dev/null || umount -R -l "$root/$m" 2>/dev/null || true
+    done
+    mounted=
+}
+trap unmount EXIT
+trap 'exit 130' INT TERM HUP
+mount_all() {
+    mounted=1
+    mount -t proc proc "$root/proc"
+    mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
+    mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
+    mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
+}
+in_root() { chroot "$root" env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@"; }
+
+# Made once from the system's own mirror and kept; refreshed when its package lists are a day old.
+if [ ! -f "$root/.velmorade-ready" ]; then
+    if findmnt -rn -o TARGET | grep -q "^$root/"; then
+        echo "FAIL: something is still mounted under $root" >&2
+        exit 1
+    fi
+    rm -rf "$root"
+    echo "Making a Debian 13 system in $root"
+    debootstrap --variant=minbase --include=ca-certificates,make trixie "$root" "$("$src/cmake/debian-mirror.sh")" \
+        >"$build/debootstrap.log" 2>&1 || { tail -20 "$build/debootstrap.log" >&2; exit 1; }
+    touch "$root/.velmorade-ready"
+fi
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mount_all
+if [ -n "$(find "$root/var/lib/apt/lists" -maxdepth 0 -mmin +1440)" ]; then
+    in_root apt-get update -q
+    in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q
+fi
+
+# The project as it stands here, edits included, without anything built.
+rm -rf "${root:?}$project"
+mkdir -p "$root$project"
+git -C "$src" ls-files -z --cached --others --exclude-standard | tar -C "$src" --null -T - -cf - | tar -xf - -C "$root$project"
+
+echo "== Debian 13: make test"
+in_root make -C "$project" test
+
+echo "== Debian 13: the .deb made on $(. /etc/os-release && echo "$PRETTY_NAME"), installed with apt"
+cp "$deb" "$root/tmp/"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$(basename "$deb")"
+status=0
+in_root "$project/tests/e2e/e2e.sh" desktop "$project/build" "$entry" || status=$?
+in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q velmorade >/dev/null
+exit $status
