@@ -6,11 +6,19 @@ ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-windows
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
+DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 
 # To build and run; the tests add their own below.
-PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libgtest-dev
+PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libxext-dev libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat \
-                 desktop-file-utils groff-base appstream lintian wine64 unzip
+                 procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip
+# Debian 13 is proven from other releases in a chroot; on Debian 13 itself the tests also run
+# the program on SDL 3, through sdl2-compat.
+ifeq ($(DEBIAN),trixie)
+TEST_PACKAGES += libsdl2-compat
+else
+TEST_PACKAGES += debootstrap git
+endif
 # To make the .deb: dpkg-shlibdeps works out its Depends, and CPack finds the programs with file.
 DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
@@ -62,13 +70,17 @@ package: build
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
 # compete for the CPU while they are timed), the Windows release under Wine among them, then the
-# unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer;
+# then, except on Debian 13 itself, all of it again on Debian 13 in a chroot.
 test: build windows
 	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE e2e && ctest --output-on-failure -L e2e
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|sanitized'
+ifneq ($(DEBIAN),trixie)
+	$(SUDO) cmake/debian13-chroot.sh $(BUILD) $(BUILD)/tests/package/velmorade_*.deb
+endif
 
 lint: build
 	clang-format --dry-run --Werror $(SOURCES)
@@ -88,5 +100,7 @@ bench: build
 screenshots: build
 	docs/take_screenshots.sh $(BUILD)
 
+# Refuses while the Debian 13 chroot in $(BUILD) has anything mounted: it would reach the system's /dev.
 clean:
+	@! findmnt -rn -o TARGET | grep -q '^$(CURDIR)/$(BUILD)/' || { echo "$(BUILD) has mounts in it"; exit 1; }
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

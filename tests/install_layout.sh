@@ -16,14 +16,19 @@ check_tree() {
     root=$1$2
     for f in games/velmorade share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
         share/man/man6/velmorade.6.gz share/doc/velmorade/copyright share/doc/velmorade/changelog.gz \
-        share/icons/hicolor/scalable/apps/velmorade.svg; do
+        share/icons/hicolor/scalable/apps/velmorade.svg libexec/xscreensaver/velmorade \
+        share/xscreensaver/config/velmorade.xml share/applications/screensavers/velmorade.desktop; do
         [ -f "$root/$f" ] || fail "missing $2/$f"
     done
     for size in 16 32 48 64 128 256; do
         [ -f "$root/share/icons/hicolor/${size}x$size/apps/velmorade.png" ] || fail "no $size px icon"
     done
     [ -x "$root/games/velmorade" ] || fail "$2/games/velmorade is not executable"
+    [ -x "$root/libexec/xscreensaver/velmorade" ] || fail "the screen saver is not executable"
     desktop-file-validate "$root/share/applications/$id.desktop"
+    desktop-file-validate "$root/share/applications/screensavers/velmorade.desktop"
+    grep -qx "Exec=$2/libexec/xscreensaver/velmorade --root" "$root/share/applications/screensavers/velmorade.desktop" ||
+        fail "the screen saver's entry starts $(grep '^Exec=' "$root/share/applications/screensavers/velmorade.desktop")"
     grep -qx 'Icon=velmorade' "$root/share/applications/$id.desktop" || fail "the desktop entry names another icon"
     grep -qx "Exec=$2/games/velmorade" "$root/share/applications/$id.desktop" ||
         fail "the desktop entry starts $(grep '^Exec=' "$root/share/applications/$id.desktop")"

@@ -15,10 +15,10 @@ package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xvfb= wm= wine= sdl_lib= sdl_core=
+app= xvfb= wm= host= wine= sdl_lib= sdl_core=
 
 cleanup() {
-    for pid in $app $wm; do kill -9 "$pid" 2>/dev/null; done
+    for pid in $app $wm $host; do kill -9 "$pid" 2>/dev/null; done
     [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
     kill -9 $xvfb 2>/dev/null
     wait 2>/dev/null
@@ -59,11 +59,14 @@ start_x_wm() {
     wait_for 20 wm_ready || fail "$E2E_WM did not start"
 }
 
-# start_app [ENV ARGUMENTS]: starts the program in the background with env's options and
-# assignments, through $launcher if set.
+# start_app [ENV ARGUMENTS] [-- PROGRAM ARGUMENTS]: starts the program in the background with
+# env's options and assignments, through $launcher if set.
 start_app() {
-    env "$@" ${sdl_lib:+LD_LIBRARY_PATH="$sdl_lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"} ${launcher:-} $wine "$prog" \
-        </dev/null >"$work/out" 2>"$work/err" &
+    local envs=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do envs+=("$1"); shift; done
+    [ $# -eq 0 ] || shift
+    env "${envs[@]}" ${sdl_lib:+LD_LIBRARY_PATH="$sdl_lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"} ${launcher:-} \
+        $wine "$prog" "$@" </dev/null >"$work/out" 2>"$work/err" &
     app=$!
 }
 
@@ -326,6 +329,49 @@ out_of_memory)
     expect_exit 1
     [ "$(cat "$work/err")" = "Fatal-Error: The animation frames need 336000000 bytes and could not be allocated." ] ||
         fail "stderr: $(cat "$work/err")"
+    ;;
+saver_xscreensaver)
+    # xscreensaver's own daemon runs the hack full screen. It launches hacks only for a user
+    # other than root, so the hack, a home and the daemon are that user's: nobody.
+    start_x 1024x600x24
+    chmod 755 "$work"
+    cp "$build/velmorade-saver" "$work/" && mkdir "$work/home" || fail "cannot set up the saver"
+    printf '%s\n' 'mode: one' 'selected: 0' 'lock: False' 'fade: False' 'unfade: False' 'splash: False' \
+        'timeout: 1:00:00' "programs: \"Velmorade\" $work/velmorade-saver \\n" >"$work/home/.xscreensaver"
+    chown -R 65534:65534 "$work/home"
+    as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env -i HOME="$work/home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"; }
+    as_nobody xscreensaver -no-splash >"$work/out" 2>"$work/err" &
+    app=$!
+    wait_for 20 as_nobody xscreensaver-command -time >/dev/null 2>&1 || fail "the xscreensaver daemon did not start"
+    as_nobody xscreensaver-command -activate >/dev/null
+    hack() { pgrep -f "^$work/velmorade-saver" >/dev/null; }
+    wait_for 10 hack || fail "xscreensaver did not start the hack"
+    wait_for 30 shows_frame 1024 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    moving 1024 600 || fail "the picture does not move"
+    as_nobody xscreensaver-command -deactivate >/dev/null
+    wait_for 2 eval '! hack' || fail "the hack still runs after -deactivate"
+    ;;
+saver_window_16 | saver_window_30)
+    # The settings dialog's preview: a window of any size, handed over by its id. Destroying it,
+    # or SIGTERM, ends the hack with status 0; a window id that names no window is refused.
+    start_x "1280x1024x${check#saver_window_}"
+    prog=$build/velmorade-saver
+    "$tools/e2e_tool" window 725 407 >"$work/window" &
+    host=$!
+    wait_for 10 grep -q . "$work/window" || fail "no preview window"
+    preview=$(cat "$work/window")
+    start_app -- --window-id "$preview"
+    wait_for 30 shows_frame 725 407 -id "$preview" >/dev/null || fail "the preview is not a frame: $(cat "$work/match.err")"
+    kill "$host"
+    host=
+    expect_exit 0
+    start_app -- --window-id "$preview"
+    expect_exit 1
+    [ "$(cat "$work/err")" = "velmorade-saver: no such window: $preview" ] || fail "stderr: $(cat "$work/err")"
+    start_app -- --root
+    wait_for 30 shows_frame 1280 1024 -root >/dev/null || fail "the root window is not a frame: $(cat "$work/match.err")"
+    kill -TERM "$app"
+    expect_exit 0
     ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers

@@ -1,6 +1,7 @@
 // e2e_tool.cpp: helpers for the end-to-end tests.
 //   e2e_tool match W H FILE   print which frame an xwd screenshot shows, or fail
 //   e2e_tool close WINDOW     ask a window to close, as a window manager's close button does
+//   e2e_tool window W H       open a W x H window, print its id, keep it until killed
 #include "reference.h"
 
 #include <X11/Xlib.h>
@@ -82,12 +83,35 @@ static int close_window(Window window)
     return 0;
 }
 
+// A window for a screen saver to draw into, as a settings dialog's preview is.
+static int open_window(unsigned width, unsigned height)
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) {
+        std::fprintf(stderr, "cannot open the display\n");
+        return 1;
+    }
+    const Window window =
+        XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, width, height, 0, 0, WhitePixel(dpy, DefaultScreen(dpy)));
+    XStoreName(dpy, window, "e2e preview");
+    XMapWindow(dpy, window);
+    XSync(dpy, False);
+    std::printf("0x%lx\n", window);
+    std::fflush(stdout);
+    for (;;) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+    }
+}
+
 int main(int argc, char *argv[])
 {
     if (argc == 5 && std::strcmp(argv[1], "match") == 0)
         return match(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     if (argc == 3 && std::strcmp(argv[1], "close") == 0)
         return close_window(std::strtoul(argv[2], nullptr, 0));
-    std::fprintf(stderr, "usage: e2e_tool match W H FILE | close WINDOW\n");
+    if (argc == 4 && std::strcmp(argv[1], "window") == 0)
+        return open_window(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10));
+    std::fprintf(stderr, "usage: e2e_tool match W H FILE | close WINDOW | window W H\n");
     return 2;
 }
