@@ -1,11 +1,13 @@
 #!/bin/sh
-# install_layout.sh BUILD_DIR DEB: what `cmake --install` lays out under a DESTDIR and a custom
-# prefix, and what the .deb holds: the program, a valid desktop entry whose icon is installed,
-# valid AppStream data, a manual page that renders without warnings, and a package that lintian
-# passes.
+# install_layout.sh BUILD_DIR DEB [ZIP]: what `cmake --install` lays out under a DESTDIR and a
+# custom prefix, and what the .deb holds: the program and the screen saver, valid desktop entries
+# that start them by their installed paths, an installed icon, valid AppStream data, a manual page
+# that renders without warnings, and a package that lintian passes. Given the Windows zip, its
+# program and screen saver must carry the DPI-aware manifest.
 set -eu
 build=$1
 deb=$2
+zip=${3:-}
 id=io.github.velmorade.Velmorade
 dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
@@ -47,4 +49,16 @@ dpkg-deb -x "$deb" "$dest/deb"
 check_tree "$dest/deb" /usr
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
 appstreamcli validate-tree --no-net "$dest/deb" >"$dest/appstream" || fail "$(cat "$dest/appstream")"
+
+if [ -n "$zip" ]; then
+    unzip -q "$zip" -d "$dest/zip"
+    for f in "$dest"/zip/*/velmorade.exe "$dest"/zip/*/velmorade.scr; do
+        wrestool -x --raw -t 24 -n 1 "$f" >"$dest/manifest" 2>/dev/null || fail "no manifest in $(basename "$f")"
+        for line in '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>' \
+            '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2</dpiAwareness>' \
+            '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'; do
+            grep -qF "$line" "$dest/manifest" || fail "$(basename "$f")'s manifest lacks $line"
+        done
+    done
+fi
 echo "ok: installed under a DESTDIR and a prefix, and packaged"

@@ -138,35 +138,44 @@ static void free_frames()
     store = nullptr;
 }
 
-// An image of the window's size in shared memory, or in our own when the server cannot share it
-// (a remote display, or no MIT-SHM).
+// An image of the window's size in memory shared with the server; false where the server cannot
+// share it (a remote display, or no MIT-SHM).
+static bool make_shared_image()
+{
+    if (shm_base == 0)
+        return false;
+    image = XShmCreateImage(dpy, attr.visual, static_cast<unsigned>(attr.depth), ZPixmap, nullptr, &shm,
+                            static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (image == nullptr)
+        return false;
+    shm.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+    void *memory = shm.shmid >= 0 ? shmat(shm.shmid, nullptr, 0) : nullptr;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): shmat's own failure value
+    const bool mapped = memory != nullptr && memory != reinterpret_cast<void *>(-1);
+    bool attached = false;
+    if (mapped) {
+        shm.shmaddr = image->data = static_cast<char *>(memory);
+        shm.readOnly = False;
+        XShmAttach(dpy, &shm);
+        attached = sync_errors() == 0;
+    }
+    if (shm.shmid >= 0)
+        shmctl(shm.shmid, IPC_RMID, nullptr); // gone once both ends let go, however we end
+    if (attached)
+        return true;
+    if (mapped)
+        shmdt(memory);
+    image->data = nullptr;
+    XDestroyImage(image);
+    return false;
+}
+
+// An image of the window's size, shared with the server where it can be, else in our own memory.
 static void make_image()
 {
-    use_shm = shm_base != 0;
-    if (use_shm) {
-        image = XShmCreateImage(dpy, attr.visual, static_cast<unsigned>(attr.depth), ZPixmap, nullptr, &shm,
-                                static_cast<unsigned>(width), static_cast<unsigned>(height));
-        shm.shmid = image != nullptr
-                        ? shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600)
-                        : -1;
-        void *memory = shm.shmid >= 0 ? shmat(shm.shmid, nullptr, 0) : reinterpret_cast<void *>(-1);
-        if (memory != reinterpret_cast<void *>(-1)) {
-            shm.shmaddr = image->data = static_cast<char *>(memory);
-            shm.readOnly = False;
-            XShmAttach(dpy, &shm);
-            const bool attached = sync_errors() == 0;
-            shmctl(shm.shmid, IPC_RMID, nullptr); // gone once both ends let go, however we end
-            if (attached)
-                return;
-            shmdt(memory);
-            image->data = nullptr;
-        } else if (shm.shmid >= 0) {
-            shmctl(shm.shmid, IPC_RMID, nullptr);
-        }
-        if (image != nullptr)
-            XDestroyImage(image);
-        use_shm = false;
-    }
+    use_shm = make_shared_image();
+    if (use_shm)
+        return;
     image = XCreateImage(dpy, attr.visual, static_cast<unsigned>(attr.depth), ZPixmap, 0, nullptr,
                          static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (image == nullptr)
@@ -204,7 +213,8 @@ static void make_frames()
     if (words_ready && (white_pixel != WHITE || black_pixel != BLACK)) {
         const std::size_t words = bytes / sizeof *store;
         for (std::size_t i = 0; i < words; i++)
-            store[i] = store[i] == WHITE ? static_cast<std::uint32_t>(white_pixel) : static_cast<std::uint32_t>(black_pixel);
+            store[i] =
+                store[i] == WHITE ? static_cast<std::uint32_t>(white_pixel) : static_cast<std::uint32_t>(black_pixel);
     }
 }
 
@@ -229,7 +239,8 @@ static void draw_frame(int f)
         }
     }
     if (use_shm)
-        XShmPutImage(dpy, win, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), False);
+        XShmPutImage(dpy, win, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                     False);
     else
         XPutImage(dpy, win, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
     const int error = sync_errors();
@@ -254,7 +265,8 @@ static void handle_events()
                 std::exit(0);
             break;
         case ConfigureNotify:
-            if (event.xconfigure.window == win && (event.xconfigure.width != width || event.xconfigure.height != height)) {
+            if (event.xconfigure.window == win &&
+                (event.xconfigure.width != width || event.xconfigure.height != height)) {
                 attr.width = event.xconfigure.width;
                 attr.height = event.xconfigure.height;
                 make_frames();
@@ -283,7 +295,8 @@ static long elapsed_ns(const timespec &since)
 
 int main(int argc, char *argv[])
 {
-    struct sigaction action{};
+    struct sigaction action {
+    };
     action.sa_handler = end_now;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);

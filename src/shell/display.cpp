@@ -1,8 +1,9 @@
 // display.cpp: which SDL versions and video drivers the program takes as a display.
 #include "shell/shell.h"
 
+#include <algorithm>
 #include <cctype>
-#include <initializer_list>
+#include <iterator>
 
 // SDL releases before 1.2.10 cannot pick the desktop size for a mode of 0 x 0. The bytes are
 // compared one by one, so 1.3.0 and 2.0.0 take the fixed window too.
@@ -23,8 +24,8 @@ static bool same_name(const char *a, const char *b)
 // that draws into the terminal; the animation would play to nobody.
 bool is_display_driver(const char *driver, const char *requested)
 {
-    for (const char *blind : {"dummy", "offscreen", "caca", "aalib"})
-        if (same_name(driver, blind))
-            return requested != nullptr && same_name(driver, requested);
-    return true;
+    const char *const blind[] = {"dummy", "offscreen", "caca", "aalib"};
+    const bool shows_nothing =
+        std::any_of(std::begin(blind), std::end(blind), [driver](const char *name) { return same_name(driver, name); });
+    return !shows_nothing || (requested != nullptr && same_name(driver, requested));
 }

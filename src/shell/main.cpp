@@ -22,8 +22,9 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
     // The desktop's size by number: sdl12-compat turns a 0 x 0 request into a window that only a
     // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one.
     const SDL_VideoInfo *info = SDL_GetVideoInfo();
-    SDL_Surface *screen = desktop ? SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
-                                  : SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
+    SDL_Surface *screen = desktop
+                              ? SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
+                              : SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
     if (screen == nullptr) {
         showError(SDL_GetError(), 1);
         return nullptr;

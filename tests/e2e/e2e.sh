@@ -193,6 +193,8 @@ case $package in
     unzip -q "$package" -d "$work/release" || fail "cannot unpack $package"
     prog=$(echo "$work"/release/*/velmorade.exe)
     [ -f "$prog" ] || fail "no velmorade.exe in $package"
+    # The preview host, built beside the release for the tests, goes beside the saver.
+    cp "$(dirname "$package")/preview_host.exe" "$(dirname "$prog")/" || fail "no preview_host.exe beside $package"
     ;;
 esac
 
@@ -329,6 +331,50 @@ out_of_memory)
     expect_exit 1
     [ "$(cat "$work/err")" = "Fatal-Error: The animation frames need 336000000 bytes and could not be allocated." ] ||
         fail "stderr: $(cat "$work/err")"
+    ;;
+scr_full_screen)
+    # The Windows saver's /s: full screen, the screen a frame; a key ends it with status 0.
+    start_x 1280x720x24
+    prog=${prog%.exe}.scr
+    start_app -- /s
+    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    wait_for 30 shows_frame 1280 720 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    moving 1280 720 || fail "the picture does not move"
+    xdotool key a
+    expect_exit 0
+    ;;
+scr_preview)
+    # /p HWND: the saver draws into the settings dialog's window, here the test host's 320x240
+    # one, and ends once that window is closed: the host returns the saver's status.
+    start_x 800x600x24
+    prog=$(dirname "$prog")/preview_host.exe
+    start_app -- velmorade.scr
+    wait_for 30 have_window "Velmorade preview host" || fail "no preview host window"
+    host_window=$(window_named "Velmorade preview host")
+    wait_for 30 shows_frame 320 240 -id "$host_window" >/dev/null || fail "the preview is not a frame: $(cat "$work/match.err")"
+    "$tools/e2e_tool" close "$host_window"
+    expect_exit 0
+    ;;
+scr_settings)
+    # /c and no argument: a box says there is nothing to set. A bad command line ends with
+    # status 1 and shows nothing.
+    start_x 800x600x24
+    xdotool mousemove 0 0
+    prog=${prog%.exe}.scr
+    for args in /c ""; do
+        start_app -- $args
+        wait_for 20 grep -q 'MSGBOX_OnInit L"Velmorade has nothing to set."' "$work/err" || fail "no box for '$args'"
+        have_window Velmorade || fail "the box is not titled Velmorade"
+        # Return answers the box once it has the keyboard.
+        answered() { xdotool key Return; sleep 0.2; app_gone; }
+        wait_for 10 answered || fail "the box does not take Return"
+        expect_exit 0
+    done
+    for args in /p "/p 12345" /x; do
+        start_app -- $args
+        expect_exit 1
+        ! have_window Velmorade || fail "a window for '$args'"
+    done
     ;;
 saver_xscreensaver)
     # xscreensaver's own daemon runs the hack full screen. It launches hacks only for a user

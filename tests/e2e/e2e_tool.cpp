@@ -91,8 +91,8 @@ static int open_window(unsigned width, unsigned height)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
-    const Window window =
-        XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, width, height, 0, 0, WhitePixel(dpy, DefaultScreen(dpy)));
+    const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, width, height, 0, 0,
+                                              WhitePixel(dpy, DefaultScreen(dpy)));
     XStoreName(dpy, window, "e2e preview");
     XMapWindow(dpy, window);
     XSync(dpy, False);

@@ -1,0 +1,123 @@
+// windows_saver.cpp: velmorade.scr, the running diamond stripes as a Windows screen saver.
+//
+// Windows starts it full screen (/s), inside the settings dialog's preview (/p HWND), or for its
+// settings (/c, or no argument). The frames and the way they reach the screen are the program's;
+// what differs is how it ends: full screen at the first key, mouse button or real movement of
+// the mouse, in the preview when the window it draws into is gone. A saver started by the system
+// has nobody to answer a box, so its failures go to stderr (stderr.txt beside it) with status 1.
+#include "pattern/pattern.h"
+#include "saver/scr_args.h"
+#include "shell/shell.h"
+#include "velmorade.h"
+
+#include <SDL.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+constexpr int MOUSE_SLACK = 4; // pixels the mouse may drift before the user counts as back
+
+static HWND preview_window; // the window the preview draws into, else null
+static bool mouse_seen;
+static int mouse_x, mouse_y; // where the mouse was first seen, full screen
+
+[[noreturn]] static void fail(const char *what, const char *detail)
+{
+    std::fprintf(stderr, "velmorade.scr: %s%s\n", what, detail);
+    std::exit(1);
+}
+
+static void start_video()
+{
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        fail(SDL_GetError(), "");
+    std::atexit(SDL_Quit);
+}
+
+// The whole desktop, without the pointer.
+static SDL_Surface *open_full_screen()
+{
+    start_video();
+    const SDL_VideoInfo *info = SDL_GetVideoInfo();
+    SDL_Surface *screen = SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
+    SDL_ShowCursor(SDL_DISABLE);
+    return screen;
+}
+
+// The dialog's window, at its client size. SDL 1.2 draws into a window it is given through
+// SDL_WINDOWID, set before video starts; it cannot see that window's messages.
+static SDL_Surface *open_preview(std::uintptr_t handle)
+{
+    static char variable[48];
+    preview_window = reinterpret_cast<HWND>(handle);
+    RECT client;
+    if (!IsWindow(preview_window) || !GetClientRect(preview_window, &client))
+        fail("no window to preview in", "");
+    std::snprintf(variable, sizeof variable, "SDL_WINDOWID=%llu", static_cast<unsigned long long>(handle));
+    SDL_putenv(variable);
+    start_video();
+    return SDL_SetVideoMode(client.right - client.left, client.bottom - client.top, 32, 0);
+}
+
+// Full screen, any key, mouse button or movement beyond MOUSE_SLACK ends the saver.
+static void handle_input()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT)
+            std::exit(0);
+        if (preview_window != nullptr)
+            continue;
+        if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN)
+            std::exit(0);
+        if (event.type == SDL_MOUSEMOTION) {
+            if (!mouse_seen) {
+                mouse_seen = true;
+                mouse_x = event.motion.x;
+                mouse_y = event.motion.y;
+            } else if (std::abs(event.motion.x - mouse_x) > MOUSE_SLACK ||
+                       std::abs(event.motion.y - mouse_y) > MOUSE_SLACK) {
+                std::exit(0);
+            }
+        }
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    std::uintptr_t handle = 0;
+    SDL_Surface *screen = nullptr;
+    switch (scr_mode(argc, argv, handle)) {
+    case SCR_SETTINGS:
+        MessageBoxA(nullptr, "Velmorade has nothing to set.", "Velmorade", MB_OK | MB_ICONINFORMATION);
+        return 0;
+    case SCR_BAD:
+        fail("unknown command line; use /s, /p HWND or /c", "");
+    case SCR_PREVIEW:
+        screen = open_preview(handle);
+        break;
+    case SCR_FULL_SCREEN:
+        screen = open_full_screen();
+        break;
+    }
+    if (screen == nullptr)
+        fail(SDL_GetError(), "");
+    SCREEN_WIDTH = screen->w;
+    SCREEN_HEIGHT = screen->h;
+    INNER_CIRCLE = SCREEN_HEIGHT / 5;
+    SDL_WM_SetCaption("Velmorade", nullptr);
+    std::size_t bytes = 0;
+    if (!store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes) || (buf = new_store(bytes)) == nullptr)
+        fail("no memory for the frames", "");
+    calc(buf);
+
+    for (int frame = 0;; frame = (frame + 1) % FRAMES) {
+        const Uint32 start = SDL_GetTicks();
+        if (preview_window != nullptr && !IsWindow(preview_window))
+            std::exit(0);
+        handle_input();
+        draw_buf(screen, buf, frame);
+        SDL_Delay(frame_delay(start, SDL_GetTicks()));
+    }
+}
