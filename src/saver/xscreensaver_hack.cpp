@@ -148,6 +148,13 @@ static bool make_shared_image()
                             static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (image == nullptr)
         return false;
+    // SIGTERM must not end us between making the segment and marking it for removal, or the
+    // segment would outlive us.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGINT);
+    sigprocmask(SIG_BLOCK, &stops, &before);
     shm.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
     void *memory = shm.shmid >= 0 ? shmat(shm.shmid, nullptr, 0) : nullptr;
     // NOLINTNEXTLINE(performance-no-int-to-ptr): shmat's own failure value
@@ -161,6 +168,7 @@ static bool make_shared_image()
     }
     if (shm.shmid >= 0)
         shmctl(shm.shmid, IPC_RMID, nullptr); // gone once both ends let go, however we end
+    sigprocmask(SIG_SETMASK, &before, nullptr);
     if (attached)
         return true;
     if (mapped)

@@ -55,8 +55,14 @@ start_x_wm() {
     [ -n "${E2E_WM:-}" ] || return 0
     "$E2E_WM" >/dev/null 2>&1 &
     wm=$!
-    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    wait_for 20 wm_ready || fail "$E2E_WM did not start"
+    # Ready once it maps a window asked for: SDL 2 waits for ever for its window to be mapped, and
+    # a window manager still starting up may leave a request unanswered.
+    "$tools/e2e_tool" window 16 16 >"$work/probe" &
+    local probe=$!
+    probe_shown() { [ -s "$work/probe" ] && xwininfo -id "$(cat "$work/probe")" 2>/dev/null | grep -q IsViewable; }
+    wait_for 20 probe_shown || fail "$E2E_WM did not start"
+    kill "$probe"
+    wait "$probe" 2>/dev/null
 }
 
 # start_app [ENV ARGUMENTS] [-- PROGRAM ARGUMENTS]: starts the program in the background with
