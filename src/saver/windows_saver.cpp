@@ -42,11 +42,13 @@ static SDL_Surface *open_full_screen()
     const SDL_VideoInfo *info = SDL_GetVideoInfo();
     SDL_Surface *screen = SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
     SDL_ShowCursor(SDL_DISABLE);
+    SDL_WM_SetCaption("Velmorade", nullptr);
     return screen;
 }
 
 // The dialog's window, at its client size. SDL 1.2 draws into a window it is given through
-// SDL_WINDOWID, set before video starts; it cannot see that window's messages.
+// SDL_WINDOWID, set before video starts; it cannot see that window's messages. The window is
+// the dialog's, so its title is left alone.
 static SDL_Surface *open_preview(std::uintptr_t handle)
 {
     static char variable[48];
@@ -106,7 +108,6 @@ int main(int argc, char *argv[])
     SCREEN_WIDTH = screen->w;
     SCREEN_HEIGHT = screen->h;
     INNER_CIRCLE = SCREEN_HEIGHT / 5;
-    SDL_WM_SetCaption("Velmorade", nullptr);
     std::size_t bytes = 0;
     if (!store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes) || (buf = new_store(bytes)) == nullptr)
         fail("no memory for the frames", "");

@@ -358,6 +358,7 @@ scr_preview)
     wait_for 30 have_window "Velmorade preview host" || fail "no preview host window"
     host_window=$(window_named "Velmorade preview host")
     wait_for 30 shows_frame 320 240 -id "$host_window" >/dev/null || fail "the preview is not a frame: $(cat "$work/match.err")"
+    [ "$(window_named "Velmorade preview host")" = "$host_window" ] || fail "the saver renamed the host's window"
     "$tools/e2e_tool" close "$host_window"
     expect_exit 0
     ;;
