@@ -55,14 +55,16 @@ start_x_wm() {
     [ -n "${E2E_WM:-}" ] || return 0
     "$E2E_WM" >/dev/null 2>&1 &
     wm=$!
-    # Ready once it maps a window asked for: SDL 2 waits for ever for its window to be mapped, and
-    # a window manager still starting up may leave a request unanswered.
+    # Ready once it manages a window: SDL 2 waits for ever for its window to be mapped, and a
+    # window manager still starting up may leave the request unanswered. The probe's window is
+    # then gone from its list before the program starts, whose first window may reuse its id.
     "$tools/e2e_tool" window 16 16 >"$work/probe" &
     local probe=$!
-    probe_shown() { [ -s "$work/probe" ] && xwininfo -id "$(cat "$work/probe")" 2>/dev/null | grep -q IsViewable; }
-    wait_for 20 probe_shown || fail "$E2E_WM did not start"
+    managed() { [ -s "$work/probe" ] && xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qw "$(cat "$work/probe")"; }
+    wait_for 20 managed || fail "$E2E_WM did not start"
     kill "$probe"
     wait "$probe" 2>/dev/null
+    wait_for 20 eval '! managed' || fail "$E2E_WM did not let the probe window go"
 }
 
 # start_app [ENV ARGUMENTS] [-- PROGRAM ARGUMENTS]: starts the program in the background with
