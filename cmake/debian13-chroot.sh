@@ -33,7 +33,7 @@ mount_all() {
 }
 in_root() { chroot "$root" env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@"; }
 
-# Made once from the system's own mirror and kept; refreshed when its package lists are a day old.
+# Made once from the system's own mirror and kept; refreshed once a day.
 if [ ! -f "$root/.velmorade-ready" ]; then
     if findmnt -rn -o TARGET | grep -q "^$root/"; then
         echo "FAIL: something is still mounted under $root" >&2
@@ -47,9 +47,10 @@ if [ ! -f "$root/.velmorade-ready" ]; then
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_all
-if [ -n "$(find "$root/var/lib/apt/lists" -maxdepth 0 -mmin +1440)" ]; then
+if [ -n "$(find "$root/.velmorade-ready" -mmin +1440)" ]; then
     in_root apt-get update -q
     in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q
+    touch "$root/.velmorade-ready"
 fi
 
 # The project as it stands here, edits included, without anything built.

@@ -223,6 +223,7 @@ lost_display)
     start_x_wm 640x480x24
     start_app
     wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    on_named_sdl
     [ -z "$wm" ] || kill -9 "$wm"
     kill -9 "$xvfb"
     xvfb=
