@@ -21,5 +21,14 @@ bool store_bytes(std::int32_t width, std::int32_t height, std::size_t &bytes);
 // come in huge pages where the system has them, so that their first write is fast.
 std::uint32_t *new_store(std::size_t bytes);
 
+// Sets the display size the frames are drawn for, and the disc's radius, a fifth of its height.
+void set_geometry(std::int32_t width, std::int32_t height);
+
 // Fills every frame of the store for the current SCREEN_WIDTH, SCREEN_HEIGHT and INNER_CIRCLE.
 void calc(std::uint32_t *store);
+
+// Writes cols x rows pixels of a stored frame (rows SCREEN_WIDTH words apart) to `out`, rows
+// `pitch` bytes apart, as `bytes`-byte pixels (1 to 4) in this machine's byte order, black and
+// white being the given values: for pixel memory laid out otherwise than the store.
+void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch, int bytes,
+                   std::uint32_t black, std::uint32_t white);

@@ -22,16 +22,16 @@ static HWND preview_window; // the window the preview draws into, else null
 static bool mouse_seen;
 static int mouse_x, mouse_y; // where the mouse was first seen, full screen
 
-[[noreturn]] static void fail(const char *what, const char *detail)
+[[noreturn]] static void fail(const char *what)
 {
-    std::fprintf(stderr, "velmorade.scr: %s%s\n", what, detail);
+    std::fprintf(stderr, "velmorade.scr: %s\n", what);
     std::exit(1);
 }
 
 static void start_video()
 {
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
-        fail(SDL_GetError(), "");
+        fail(SDL_GetError());
     std::atexit(SDL_Quit);
 }
 
@@ -55,7 +55,7 @@ static SDL_Surface *open_preview(std::uintptr_t handle)
     preview_window = reinterpret_cast<HWND>(handle);
     RECT client;
     if (!IsWindow(preview_window) || !GetClientRect(preview_window, &client))
-        fail("no window to preview in", "");
+        fail("no window to preview in");
     std::snprintf(variable, sizeof variable, "SDL_WINDOWID=%llu", static_cast<unsigned long long>(handle));
     SDL_putenv(variable);
     start_video();
@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
         MessageBoxA(nullptr, "Velmorade has nothing to set.", "Velmorade", MB_OK | MB_ICONINFORMATION);
         return 0;
     case SCR_BAD:
-        fail("unknown command line; use /s, /p HWND or /c", "");
+        fail("unknown command line; use /s, /p HWND or /c");
     case SCR_PREVIEW:
         screen = open_preview(handle);
         break;
@@ -104,13 +104,11 @@ int main(int argc, char *argv[])
         break;
     }
     if (screen == nullptr)
-        fail(SDL_GetError(), "");
-    SCREEN_WIDTH = screen->w;
-    SCREEN_HEIGHT = screen->h;
-    INNER_CIRCLE = SCREEN_HEIGHT / 5;
+        fail(SDL_GetError());
+    set_geometry(screen->w, screen->h);
     std::size_t bytes = 0;
     if (!store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes) || (buf = new_store(bytes)) == nullptr)
-        fail("no memory for the frames", "");
+        fail("no memory for the frames");
     calc(buf);
 
     for (int frame = 0;; frame = (frame + 1) % FRAMES) {

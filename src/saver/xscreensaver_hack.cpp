@@ -199,9 +199,7 @@ static void make_frames()
     free_frames();
     width = attr.width;
     height = attr.height;
-    SCREEN_WIDTH = width;
-    SCREEN_HEIGHT = height;
-    INNER_CIRCLE = SCREEN_HEIGHT / 5;
+    set_geometry(width, height);
     std::size_t bytes = 0;
     if (!store_bytes(width, height, bytes) || (store = static_cast<std::uint32_t *>(std::malloc(bytes))) == nullptr) {
         char size[32];
@@ -231,20 +229,20 @@ static void make_frames()
 static void draw_frame(int f)
 {
     const std::uint32_t *frame = store + static_cast<std::size_t>(f) * width * height;
-    for (int y = 0; y < height; y++) {
-        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * width;
-        char *out = image->data + static_cast<std::size_t>(y) * image->bytes_per_line;
-        if (words_ready) {
-            std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
-        } else if (image->bits_per_pixel == 16 && host_order) {
-            const std::uint16_t pixels[2] = {static_cast<std::uint16_t>(black_pixel),
-                                             static_cast<std::uint16_t>(white_pixel)};
-            for (int x = 0; x < width; x++, out += 2)
-                std::memcpy(out, &pixels[in[x] == WHITE ? 1 : 0], 2);
-        } else { // other depths and byte orders, through Xlib
+    auto *pixels = reinterpret_cast<std::uint8_t *>(image->data);
+    const auto pitch = static_cast<std::size_t>(image->bytes_per_line);
+    if (words_ready) {
+        for (int y = 0; y < height; y++)
+            std::memcpy(pixels + y * pitch, frame + static_cast<std::size_t>(y) * width,
+                        static_cast<std::size_t>(width) * 4);
+    } else if (host_order && image->bits_per_pixel % 8 == 0 && image->bits_per_pixel <= 32) {
+        convert_frame(frame, width, height, pixels, pitch, image->bits_per_pixel / 8,
+                      static_cast<std::uint32_t>(black_pixel), static_cast<std::uint32_t>(white_pixel));
+    } else { // other depths and byte orders, through Xlib
+        for (int y = 0; y < height; y++)
             for (int x = 0; x < width; x++)
-                XPutPixel(image, x, y, in[x] == WHITE ? white_pixel : black_pixel);
-        }
+                XPutPixel(image, x, y,
+                          frame[static_cast<std::size_t>(y) * width + x] == WHITE ? white_pixel : black_pixel);
     }
     if (use_shm)
         XShmPutImage(dpy, win, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),

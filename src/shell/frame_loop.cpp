@@ -18,46 +18,6 @@ void handle_events()
     }
 }
 
-// Writes the frame pixel by pixel as the surface's own black and white, for surfaces whose
-// pixels are not the store's words (8, 16 and 24 bits, or another 32-bit layout).
-static void convert_frame(SDL_Surface *surface, const std::uint32_t *frame, int cols, int rows, Uint32 black,
-                          Uint32 white)
-{
-    const int depth = surface->format->BytesPerPixel;
-    for (int y = 0; y < rows; y++) {
-        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(SCREEN_WIDTH);
-        Uint8 *out = static_cast<Uint8 *>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch;
-        for (int x = 0; x < cols; x++, out += depth) {
-            const Uint32 pixel = in[x] == BLACK ? black : white;
-            switch (depth) {
-            case 1:
-                *out = static_cast<Uint8>(pixel);
-                break;
-            case 2: {
-                const Uint16 word = static_cast<Uint16>(pixel);
-                std::memcpy(out, &word, 2);
-                break;
-            }
-            case 3:
-                // SDL packs 24-bit pixels as the low three bytes of the value in memory order.
-                if (SDL_BYTEORDER == SDL_LIL_ENDIAN) {
-                    out[0] = static_cast<Uint8>(pixel);
-                    out[1] = static_cast<Uint8>(pixel >> 8);
-                    out[2] = static_cast<Uint8>(pixel >> 16);
-                } else {
-                    out[0] = static_cast<Uint8>(pixel >> 16);
-                    out[1] = static_cast<Uint8>(pixel >> 8);
-                    out[2] = static_cast<Uint8>(pixel);
-                }
-                break;
-            default:
-                std::memcpy(out, &pixel, 4);
-                break;
-            }
-        }
-    }
-}
-
 // Copies one frame to the surface, never writing past the surface's own w, h and pitch.
 static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
 {
@@ -72,7 +32,9 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const Uint32 white = format->palette != nullptr ? SDL_MapRGB(format, 255, 255, 255)
                                                     : black | format->Rmask | format->Gmask | format->Bmask;
     if (format->BytesPerPixel != 4 || black != BLACK || white != WHITE) {
-        convert_frame(surface, frame, cols, rows, black, white);
+        // 8, 16 and 24 bits, or another 32-bit layout: pixel by pixel, as the surface's own colours.
+        convert_frame(frame, cols, rows, static_cast<std::uint8_t *>(surface->pixels),
+                      static_cast<std::size_t>(surface->pitch), format->BytesPerPixel, black, white);
         return;
     }
     auto *pixels = static_cast<Uint8 *>(surface->pixels);

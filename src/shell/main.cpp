@@ -16,8 +16,7 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
     if (!desktop) {
         std::puts("Old SDL Version falling back to fixed size (1024x768)");
         std::fflush(stdout);
-        SCREEN_WIDTH = FIXED_WIDTH;
-        SCREEN_HEIGHT = FIXED_HEIGHT;
+        set_geometry(FIXED_WIDTH, FIXED_HEIGHT);
     }
     // The desktop's size by number: sdl12-compat turns a 0 x 0 request into a window that only a
     // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one.
@@ -29,10 +28,8 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
         showError(SDL_GetError(), 1);
         return nullptr;
     }
-    if (desktop) {
-        SCREEN_WIDTH = screen->w;
-        SCREEN_HEIGHT = screen->h;
-    }
+    if (desktop)
+        set_geometry(screen->w, screen->h);
     return screen;
 }
 
@@ -73,7 +70,6 @@ int main(int argc, char *argv[])
 
     SDL_Surface *screen = set_display_mode(linked);
     end_on_lost_display();
-    INNER_CIRCLE = SCREEN_HEIGHT / 5;
     SDL_WM_SetCaption("Velmorade", nullptr);
 
     buf = alloc_store();
