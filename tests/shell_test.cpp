@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -51,6 +52,22 @@ TEST(IsDisplayDriver, DriversThatShowNothingCountOnlyWhenAskedFor)
     EXPECT_TRUE(is_display_driver("offscreen", "OffScreen"));
     EXPECT_FALSE(is_display_driver("dummy", "dumm"));
     EXPECT_FALSE(is_display_driver("dummy", "dummy2"));
+}
+
+TEST(PreferSoftwarePresentation, LeavesTheUsersOwnChoice)
+{
+    unsetenv("SDL_RENDER_DRIVER");
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "opengl", 1);
+    prefer_software_presentation();
+    EXPECT_STREQ(std::getenv("SDL_RENDER_DRIVER"), "software");
+    EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "opengl");
+    setenv("SDL_RENDER_DRIVER", "opengl", 1);
+    unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
+    prefer_software_presentation();
+    EXPECT_STREQ(std::getenv("SDL_RENDER_DRIVER"), "opengl");
+    EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "0");
+    unsetenv("SDL_RENDER_DRIVER");
+    unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
 }
 
 constexpr std::int32_t W = 13;

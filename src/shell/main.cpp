@@ -58,6 +58,7 @@ int main(int argc, char *argv[])
     (void)argv;
 
     const SDL_version linked = *SDL_Linked_Version();
+    prefer_software_presentation();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         showError(SDL_GetError(), 1);
     std::atexit(SDL_Quit);

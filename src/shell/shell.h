@@ -15,6 +15,9 @@ bool sdl_is_recent(const SDL_version &linked);
 // `requested`, the value of SDL_VIDEODRIVER (may be null).
 bool is_display_driver(const char *driver, const char *requested);
 
+// Asks SDL 2 and 3 under sdl12-compat to draw without OpenGL, unless the user chose otherwise.
+void prefer_software_presentation();
+
 // From here on, losing the connection to the X server ends the process with status 1.
 void end_on_lost_display();
 

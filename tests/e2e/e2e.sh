@@ -6,7 +6,8 @@
 #
 # E2E_SDL picks the SDL 1.2 underneath: unset, the one the program links; "compat",
 # sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
-# SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager.
+# SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager. The program draws
+# without OpenGL unless the check names a GL renderer in SDL_RENDER_DRIVER, as a user may.
 set -u
 
 check=$1
@@ -78,9 +79,17 @@ start_app() {
     app=$!
 }
 
-# The program runs on the SDL its runner names.
+# The program runs on the SDL its runner names, with OpenGL loaded only where the check asks for
+# a GL renderer: without a 3D driver GL costs a core for what a copy does.
 on_named_sdl() {
     [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
+    [ -z "$wine" ] || return 0
+    local gl
+    gl=$(grep -oE '/lib(GL|GLX|EGL|gallium)[-._][^/]*$' "/proc/$app/maps" | sort -u | tr '\n' ' ')
+    case ${SDL_RENDER_DRIVER:-} in
+    opengl*) [ -n "$gl" ] || fail "SDL_RENDER_DRIVER=$SDL_RENDER_DRIVER, yet no OpenGL library is loaded" ;;
+    *) [ -z "$gl" ] || fail "OpenGL is loaded: $gl" ;;
+    esac
 }
 
 # Waits for the program to end by itself and checks its exit status.
@@ -229,6 +238,22 @@ lost_display)
     xvfb=
     expect_exit 1 2
     ;;
+desktop_8)
+    # An 8-bit display: the picture where the SDL can give one, else the box with its reason.
+    start_x 1280x720x8
+    start_app
+    shown() { have_window Velmorade || have_window Fatal-Error; }
+    wait_for 30 shown || fail "neither a window captioned Velmorade nor a Fatal-Error box"
+    if have_window Fatal-Error; then
+        wait_for 10 grep -q . "$work/err" || fail "nothing on stderr"
+        xdotool key Return
+        expect_exit 1
+        [ "$(wc -l <"$work/err")" -eq 1 ] && grep -qx 'Fatal-Error: ..*' "$work/err" || fail "stderr: $(cat "$work/err")"
+        echo "8 bits: the box: $(cat "$work/err")"
+    else
+        check_desktop 1280 720
+    fi
+    ;;
 desktop_odd)
     start_x 1023x767x24
     start_app
@@ -332,8 +357,7 @@ sigterm)
 out_of_memory)
     # Frames that do not fit: the display is given back before the box says so.
     start_x 3000x2000x24
-    ( ulimit -v 200000; exec "$prog" >"$work/out" 2>"$work/err" ) &
-    app=$!
+    launcher="prlimit --as=$((200000 * 1024))" start_app
     wait_for 30 have_window Fatal-Error || fail "no Fatal-Error window"
     ! have_window Velmorade || fail "the full-screen window is still there behind the box"
     xdotool key Return

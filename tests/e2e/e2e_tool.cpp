@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,9 @@ static std::uint32_t field(const std::vector<unsigned char> &file, int index)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
-// Matches a TrueColor screenshot in X's own XWD format against every frame. Colours are read
-// through the visual's masks, so that any depth compares exactly.
+// Matches a screenshot in X's own XWD format against every frame. TrueColor colours are read
+// through the visual's masks, so that any depth compares exactly; an 8-bit screen's pixels are
+// looked up in the colormap the file carries.
 static int match(int width, int height, const char *path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -35,12 +37,26 @@ static int match(int width, int height, const char *path)
     const bool msb_first = field(file, 7) == MSBFirst;
     const int bytes = int(field(file, 11)) / 8;
     const std::size_t line = field(file, 12);
-    const std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
-    const std::size_t start = field(file, 0) + std::size_t(field(file, 19)) * 12;
+    const bool indexed = field(file, 13) < TrueColor;
+    const std::uint32_t colours = field(file, 19);
+    const std::size_t start = field(file, 0) + std::size_t(colours) * 12;
     if (w != width || h != height || bytes < 1 || bytes > 4 || file.size() < start + line * h) {
         std::fprintf(stderr, "the screenshot is %dx%d at %d bytes a pixel, expected %dx%d\n", w, h, bytes, width,
                      height);
         return 1;
+    }
+    // What a pixel shows: black 0, white `rgb`, anything else another value.
+    std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
+    std::vector<std::uint32_t> palette;
+    if (indexed) {
+        rgb = 0xFFFFFF;
+        palette.assign(std::size_t{1} << std::min(bytes * 8, 16), 1); // not in the colormap: neither
+        for (std::uint32_t i = 0; i < colours; i++) {
+            const unsigned char *c = &file[field(file, 0) + std::size_t(i) * 12];
+            const std::uint32_t pixel = std::uint32_t(c[0]) << 24 | std::uint32_t(c[1]) << 16 | c[2] << 8 | c[3];
+            if (pixel < palette.size())
+                palette[pixel] = std::uint32_t(c[4]) << 16 | std::uint32_t(c[6]) << 8 | c[8];
+        }
     }
     for (int f = 0; f < REFERENCE_FRAMES; f++) {
         bool same = true;
@@ -50,7 +66,8 @@ static int match(int width, int height, const char *path)
                 std::uint32_t pixel = 0;
                 for (int i = 0; i < bytes; i++)
                     pixel |= std::uint32_t(p[msb_first ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
-                const std::uint32_t colour = pixel & rgb;
+                const std::uint32_t colour =
+                    indexed ? (pixel < palette.size() ? palette[pixel] : 1) : pixel & rgb;
                 const bool white = reference_pixel(width, height, height / 5, f, x, y) == WHITE;
                 same = colour == (white ? rgb : 0);
             }
