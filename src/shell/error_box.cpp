@@ -1,5 +1,5 @@
-// error_box.cpp: the error box: a line on stderr, then a Windows message box or a small X11
-// dialog. It never calls SDL, since SDL may be what failed.
+// error_box.cpp: the error box: a line on stderr, then a Windows message box, a small X11 dialog
+// or, in a browser, the page's dialog. It never calls SDL, since SDL may be what failed.
 #include "shell/error_box.h"
 
 #include <cstdio>
@@ -191,6 +191,14 @@ static void show_box(const char *title, const char *text)
     }
     XCloseDisplay(dpy);
 }
+
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+
+// In a browser, the page's own modal dialog. It cannot hold the program until OK is pressed: the
+// program ends behind it and the page shows its start screen once the dialog is closed.
+EM_JS(void, show_box, (const char *title, const char *text),
+      { Module['showBox'](UTF8ToString(title), UTF8ToString(text)); });
 
 #else
 

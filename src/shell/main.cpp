@@ -10,9 +10,16 @@
 constexpr int FIXED_WIDTH = 1024;
 constexpr int FIXED_HEIGHT = 768;
 
+// In a browser the page is the desktop, whatever version Emscripten's SDL reports.
+#if defined(__EMSCRIPTEN__)
+constexpr bool IN_BROWSER = true;
+#else
+constexpr bool IN_BROWSER = false;
+#endif
+
 static SDL_Surface *set_display_mode(const SDL_version &linked)
 {
-    const bool desktop = sdl_is_recent(linked);
+    const bool desktop = IN_BROWSER || sdl_is_recent(linked);
     if (!desktop) {
         std::puts("Old SDL Version falling back to fixed size (1024x768)");
         std::fflush(stdout);

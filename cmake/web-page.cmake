@@ -1,0 +1,31 @@
+# web-page.cmake: makes the web page one self-contained file by putting the icon, the program's
+# script (with its WebAssembly inside) and the page's own script into the page's template.
+#   cmake -DTEMPLATE=html -DICON=svg -DPROGRAM=js -DPAGE=js -DOUTPUT=html -P web-page.cmake
+cmake_minimum_required(VERSION 3.16) # @NAME@ is text, not a variable
+file(READ ${TEMPLATE} html)
+file(READ ${ICON} icon)
+file(READ ${PROGRAM} program)
+file(READ ${PAGE} page)
+
+# The icon as a data URL: only the characters that a URL or the attribute would misread are
+# escaped, so that it stays readable.
+string(REPLACE "%" "%25" icon "${icon}")
+string(REPLACE "\n" "%0A" icon "${icon}")
+string(REPLACE "\"" "%22" icon "${icon}")
+string(REPLACE "#" "%23" icon "${icon}")
+string(REPLACE "<" "%3C" icon "${icon}")
+string(REPLACE ">" "%3E" icon "${icon}")
+
+# A script inside the page ends at the first "</script"; neither may hold one.
+foreach(script program page)
+  string(TOLOWER "${${script}}" lower)
+  string(FIND "${lower}" "</script" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "The ${script} script holds \"</script\" and cannot be put inside the page")
+  endif()
+endforeach()
+
+string(REPLACE "@ICON@" "${icon}" html "${html}")
+string(REPLACE "@PAGE@" "${page}" html "${html}")
+string(REPLACE "@PROGRAM@" "${program}" html "${html}")
+file(WRITE ${OUTPUT} "${html}")
