@@ -4,6 +4,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-windows
+WEB_BUILD  ?= build-web
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
@@ -11,7 +12,8 @@ DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libxext-dev libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils openbox libsdl1.2-compat \
-                 procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils
+                 procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
+                 chromium chromium-driver python3-selenium firefox-esr imagemagick
 # Debian 13 is proven from other releases in a chroot; on Debian 13 itself the tests also run
 # the program on SDL 3, through sdl2-compat.
 ifeq ($(DEBIAN),trixie)
@@ -23,6 +25,8 @@ endif
 DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils
+# To build the web page: Debian's Emscripten, SDL 1.2 and its library cache included.
+WEB_PACKAGES := cmake make emscripten
 LINT_PACKAGES := clang-tidy clang-format cppcheck
 DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
@@ -30,12 +34,13 @@ SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/
 # Built only by the Windows cross build, so absent from the native build's compile commands.
 WINDOWS_ONLY := src/saver/windows_saver.cpp tests/e2e/preview_host.cpp
 
-.PHONY: all run test lint bench package screenshots deps build windows clean
+.PHONY: all run test lint bench package screenshots deps build windows web clean
 
 all: build
 
 test lint: PACKAGES += $(TEST_PACKAGES)
 test windows: PACKAGES += $(WINDOWS_PACKAGES)
+test web bench: PACKAGES += $(WEB_PACKAGES)
 test package: PACKAGES += $(DEB_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
@@ -66,16 +71,24 @@ windows: deps
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && cpack
 
+# The web page, $(WEB_BUILD)/velmorade.html: one file that holds the program and its page. Debian's
+# emcc runs its tools with the first node on PATH, which must find Debian's own JavaScript modules.
+web: export NODE_PATH := /usr/share/nodejs
+web: deps
+	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WEB_BUILD) -j $(JOBS)
+
 # The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb.
 package: build
 	cd $(BUILD) && cpack
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
-# compete for the CPU while they are timed), the Windows release under Wine among them, then the
+# compete for the CPU while they are timed), the Windows release under Wine and the web page in
+# Chromium and Firefox among them, then the
 # unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer;
 # then, except on Debian 13 itself, all of it again on Debian 13 in a chroot.
-test: build windows
-	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD)
+test: build windows web
+	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVELMORADE_WEB_BUILD=$(CURDIR)/$(WEB_BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE e2e && ctest --output-on-failure -L e2e
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -105,4 +118,4 @@ screenshots: build
 # Refuses while the Debian 13 chroot in $(BUILD) has anything mounted: it would reach the system's /dev.
 clean:
 	@! findmnt -rn -o TARGET | grep -q '^$(CURDIR)/$(BUILD)/' || { echo "$(BUILD) has mounts in it"; exit 1; }
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD)

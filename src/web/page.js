@@ -25,12 +25,15 @@ EventTarget.prototype.addEventListener = function (type, listener, options) {
   return addListener.call(this, type, listener, options);
 };
 
-// The canvas's size in device pixels, as the browser rounds it.
+// The canvas's size in device pixels: its CSS size times devicePixelRatio, in the browser's own
+// rounding where it reports one that agrees (Chromium's device emulation reports CSS pixels).
 function devicePixels(entry) {
+  const width = Math.round(entry.contentRect.width * devicePixelRatio);
+  const height = Math.round(entry.contentRect.height * devicePixelRatio);
   const box = entry.devicePixelContentBoxSize && entry.devicePixelContentBoxSize[0];
-  if (box) return [box.inlineSize, box.blockSize];
-  return [Math.round(entry.contentRect.width * devicePixelRatio),
-    Math.round(entry.contentRect.height * devicePixelRatio)];
+  if (box && Math.abs(box.inlineSize - width) <= 1 && Math.abs(box.blockSize - height) <= 1)
+    return [box.inlineSize, box.blockSize];
+  return [width, height];
 }
 
 // Sets up a run in a new canvas; its program starts once the canvas's size is known.

@@ -2,7 +2,8 @@
 # e2e.sh CHECK BUILD_DIR [PACKAGE]: runs velmorade on a private Xvfb and checks what a user
 # would see. With a PACKAGE the program is the one it carries: a .deb is unpacked and a desktop
 # entry installed on the system is started through its Exec line, both with a PATH that lacks
-# /usr/games; a Windows zip is unpacked and run under Wine.
+# /usr/games; a Windows zip is unpacked and run under Wine; the web page is opened in the
+# headless browser that E2E_BROWSER names (chromium, firefox).
 #
 # E2E_SDL picks the SDL 1.2 underneath: unset, the one the program links; "compat",
 # sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
@@ -452,6 +453,12 @@ saver_window_16 | saver_window_30)
     wait_for 30 shows_frame 1280 1024 -root >/dev/null || fail "the root window is not a frame: $(cat "$work/match.err")"
     kill -TERM "$app"
     expect_exit 0
+    ;;
+web)
+    # The page opened as a file from a folder that holds it alone; web_check.py drives the browser.
+    mkdir "$work/page" && cp "$package" "$work/page/" || fail "cannot copy $package"
+    /usr/bin/python3 "$(dirname "$0")/web_check.py" "${E2E_BROWSER:-chromium}" "$work/page/$(basename "$package")" \
+        "$tools/e2e_tool" "$work" >"$work/out" 2>&1 || fail "$(grep '^FAIL' "$work/out" || tail -3 "$work/out")"
     ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers

@@ -1,5 +1,5 @@
 // e2e_tool.cpp: helpers for the end-to-end tests.
-//   e2e_tool match W H FILE   print which frame an xwd screenshot shows, or fail
+//   e2e_tool match W H FILE   print which frame a screenshot (xwd, or binary PPM) shows, or fail
 //   e2e_tool close WINDOW     ask a window to close, as a window manager's close button does
 //   e2e_tool window W H       open a W x H window, print its id, keep it until killed
 #include "reference.h"
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 // Reads a big-endian 32-bit field of the XWD header.
@@ -22,6 +23,34 @@ static std::uint32_t field(const std::vector<unsigned char> &file, int index)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
+// Matches a binary PPM (a browser's screenshot, converted) against every frame.
+static int match_ppm(int width, int height, const std::vector<unsigned char> &file, const char *path)
+{
+    int w = 0, h = 0, max = 0, header = 0;
+    const std::string text(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(file.size(), 64)));
+    if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255 || w != width ||
+        h != height || file.size() < std::size_t(header) + 1 + std::size_t(w) * h * 3) {
+        std::fprintf(stderr, "%s is not a %dx%d PPM\n", path, width, height);
+        return 1;
+    }
+    const unsigned char *rgb = &file[std::size_t(header) + 1];
+    for (int f = 0; f < REFERENCE_FRAMES; f++) {
+        bool same = true;
+        for (int y = 0; y < height && same; y++)
+            for (int x = 0; x < width && same; x++) {
+                const unsigned char *p = rgb + (std::size_t(y) * width + x) * 3;
+                const int want = reference_pixel(width, height, height / 5, f, x, y) == WHITE ? 255 : 0;
+                same = p[0] == want && p[1] == want && p[2] == want;
+            }
+        if (same) {
+            std::printf("%d\n", f);
+            return 0;
+        }
+    }
+    std::fprintf(stderr, "the %dx%d picture is none of the %d frames\n", width, height, REFERENCE_FRAMES);
+    return 1;
+}
+
 // Matches a screenshot in X's own XWD format against every frame. TrueColor colours are read
 // through the visual's masks, so that any depth compares exactly; an 8-bit screen's pixels are
 // looked up in the colormap the file carries.
@@ -29,6 +58,8 @@ static int match(int width, int height, const char *path)
 {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() > 2 && file[0] == 'P' && file[1] == '6')
+        return match_ppm(width, height, file, path);
     if (file.size() < 100 || field(file, 1) != 7 || field(file, 2) != ZPixmap) {
         std::fprintf(stderr, "%s is not an XWD screenshot\n", path);
         return 1;
