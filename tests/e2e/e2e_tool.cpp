@@ -27,7 +27,8 @@ static std::uint32_t field(const std::vector<unsigned char> &file, int index)
 static int match_ppm(int width, int height, const std::vector<unsigned char> &file, const char *path)
 {
     int w = 0, h = 0, max = 0, header = 0;
-    const std::string text(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(file.size(), 64)));
+    const std::string text(file.begin(),
+                           file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(file.size(), 64)));
     if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255 || w != width ||
         h != height || file.size() < std::size_t(header) + 1 + std::size_t(w) * h * 3) {
         std::fprintf(stderr, "%s is not a %dx%d PPM\n", path, width, height);
@@ -97,8 +98,7 @@ static int match(int width, int height, const char *path)
                 std::uint32_t pixel = 0;
                 for (int i = 0; i < bytes; i++)
                     pixel |= std::uint32_t(p[msb_first ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
-                const std::uint32_t colour =
-                    indexed ? (pixel < palette.size() ? palette[pixel] : 1) : pixel & rgb;
+                const std::uint32_t colour = indexed ? (pixel < palette.size() ? palette[pixel] : 1) : pixel & rgb;
                 const bool white = reference_pixel(width, height, height / 5, f, x, y) == WHITE;
                 same = colour == (white ? rgb : 0);
             }
