@@ -44,7 +44,7 @@ test web bench: PACKAGES += $(WEB_PACKAGES)
 test package: PACKAGES += $(DEB_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
-bench: PACKAGES += xvfb
+bench: PACKAGES += $(TEST_PACKAGES)
 
 # Installs only what is missing, so that a machine that has everything never touches apt.
 deps:
@@ -105,11 +105,18 @@ lint: build
 		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
 		src tests bench
 
-# Timings, not tests: calc against the plain loop and a fresh write, then the real program's
-# start-up under Xvfb against a fresh write and a write into mapped memory.
-bench: build
+# Timings, not tests: calc against the plain loop and a fresh write; the real program's start-up
+# under Xvfb against a fresh write and a write into mapped memory; what playing costs on each SDL
+# stack (on SDL 3 in the Debian 13 chroot, except on Debian 13 itself); the web page's start-up
+# and play in Chromium.
+bench: build web
 	./$(BUILD)/bench/calc_bench
 	bench/startup_bench.sh $(BUILD)
+	bench/play_bench.sh $(BUILD)
+	/usr/bin/python3 bench/web_bench.py $(WEB_BUILD)/velmorade.html
+ifneq ($(DEBIAN),trixie)
+	$(SUDO) cmake/debian13-chroot.sh $(BUILD) --bench
+endif
 
 # Retakes the pictures in docs/ from the real program.
 screenshots: build

@@ -3,11 +3,13 @@
 # chroot kept in BUILD_DIR/debian13. A clean copy of the project runs its own `make test` there
 # (every check, on Debian 13's compilers and SDL), then the .deb made here is installed with apt
 # and its menu entry passes the desktop check. Needs root, for debootstrap, chroot and mounts.
+# debian13-chroot.sh BUILD_DIR --bench: instead, what playing costs on Debian 13's SDL stacks.
 set -eu
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: the Debian 13 leg needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "$1" && cd "$1" && pwd)
-deb=$(realpath "$2")
+bench=
+if [ "$2" = --bench ]; then bench=1; else deb=$(realpath "$2"); fi
 root=$build/debian13
 project=/root/velmorade
 entry=/usr/share/applications/io.github.velmorade.Velmorade.desktop
@@ -57,6 +59,14 @@ fi
 rm -rf "${root:?}$project"
 mkdir -p "$root$project"
 git -C "$src" ls-files -z --cached --others --exclude-standard | tar -C "$src" --null -T - -cf - | tar -xf - -C "$root$project"
+
+if [ -n "$bench" ]; then
+    echo "== Debian 13: what playing costs on each SDL stack"
+    in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends xvfb libsdl2-compat >/dev/null
+    in_root make -C "$project" build >/dev/null
+    in_root "$project/bench/play_bench.sh" "$project/build"
+    exit 0
+fi
 
 echo "== Debian 13: make test"
 in_root make -C "$project" test

@@ -1,6 +1,8 @@
 // flip_recorder.cpp: preloaded into velmorade, logs which frame each SDL_Flip shows and when.
 // Each line of $VELMORADE_FLIP_LOG is "<microseconds> <frame>", frame -1 for a picture that is
-// none of the frames, or "<microseconds> caption" when the window caption is set.
+// none of the frames, or "<microseconds> caption" when the window caption is set. With
+// VELMORADE_FLIP_TIMES_ONLY set, a flip's line is "<microseconds> flip", for benchmarks that
+// must not pay for reading each picture.
 #include "reference.h"
 
 #include <SDL.h>
@@ -75,6 +77,11 @@ extern "C" int SDL_Flip(SDL_Surface *screen)
     const long long when = now_us(); // as the flip is asked for, before the picture is read
     static bool hashed = false;
     open_log();
+    static const bool times_only = std::getenv("VELMORADE_FLIP_TIMES_ONLY") != nullptr;
+    if (named && times_only) {
+        std::fprintf(log_file, "%lld flip\n", when);
+        return real(screen);
+    }
     if (!named) {
         // SDL's own flip that clears the new screen, before the program names its window. The
         // frames' hashes are not worked out yet, so that the program's start is not held up.

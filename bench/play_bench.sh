@@ -1,0 +1,62 @@
+#!/bin/bash
+# play_bench.sh BUILD_DIR [SECONDS]: what playing costs on each SDL 1.2 stack the system has:
+# classic SDL or whatever the program links, sdl12-compat over SDL 2 where it is kept aside, and
+# sdl2-compat over SDL 3. For each, at two desktop sizes, the program plays on a private Xvfb for
+# SECONDS (default 20) once its first frame shows; the CPU of the program and of the X server,
+# the program's threads and resident memory are read from /proc, the frame rate from the flip
+# recorder.
+set -eu
+build=${1:-build}
+seconds=${2:-20}
+recorder=$build/tests/e2e/libflip_recorder.so
+work=$(mktemp -d)
+xvfb= app=
+cleanup() {
+    kill -9 $app $xvfb 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+
+# The stacks: a name and the folder to put first on the library path.
+linked=$(ldd "$build/velmorade" | awk '/libSDL-1.2/ { print $3 }')
+if grep -q SDL12COMPAT "$linked"; then stacks=("sdl12-compat / SDL 2 (linked) "); else stacks=("classic SDL 1.2 "); fi
+compat=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep '/sdl12-compat/libSDL-1.2.so.0$' | head -1 || true)
+[ -z "$compat" ] || stacks+=("sdl12-compat / SDL 2 $(dirname "$compat")")
+sdl3=$(dpkg -L libsdl2-compat 2>/dev/null | grep '/sdl2-compat/libSDL2-2.0.so.0$' | head -1 || true)
+[ -z "$sdl3" ] || stacks+=("sdl12-compat / SDL 3 $(dirname "$sdl3")")
+
+printf '| stack | size | program CPU | X server CPU | threads | resident (MB) | frames/s |\n'
+printf '|---|---|---|---|---|---|---|\n'
+for stack in "${stacks[@]}"; do
+    name=${stack% *} lib=${stack##* }
+    for size in 1920x1080 3840x2160; do
+        Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${size}x24" 3>"$work/display" 2>/dev/null &
+        xvfb=$!
+        until grep -q . "$work/display" 2>/dev/null; do sleep 0.05; done
+        export DISPLAY=:$(head -1 "$work/display")
+        rm -f "$work/flips"
+        env ${lib:+LD_LIBRARY_PATH=$lib} LD_PRELOAD="$recorder" VELMORADE_FLIP_LOG="$work/flips" \
+            VELMORADE_FLIP_TIMES_ONLY=1 "$build/velmorade" >/dev/null 2>&1 &
+        app=$!
+        until grep -q flip "$work/flips" 2>/dev/null; do
+            kill -0 $app 2>/dev/null || { echo "$name did not play at $size" >&2; exit 1; }
+            sleep 0.05
+        done
+        p0=$(ticks $app) x0=$(ticks $xvfb) f0=$(grep -c flip "$work/flips")
+        sleep "$seconds"
+        p1=$(ticks $app) x1=$(ticks $xvfb) f1=$(grep -c flip "$work/flips")
+        threads=$(awk '/^Threads:/ { print $2 }' "/proc/$app/status")
+        rss=$(awk '/^VmRSS:/ { printf "%.0f", $2 / 1024 }' "/proc/$app/status")
+        kill -9 $app $xvfb
+        wait 2>/dev/null || true
+        app= xvfb=
+        awk -v n="$name" -v s="${size/x/ x }" -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v t="$threads" -v r="$rss" \
+            -v f=$((f1 - f0)) -v hz="$hz" -v sec="$seconds" 'BEGIN {
+                printf "| %s | %s | %.1f %% | %.1f %% | %s | %s | %.1f |\n", n, s, 100 * p / hz / sec,
+                    100 * x / hz / sec, t, r, f / sec }'
+    done
+done
