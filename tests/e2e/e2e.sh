@@ -18,6 +18,9 @@ prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
 app= xvfb= wm= host= wine= sdl_lib= sdl_core=
+# A desktop session always has a runtime folder; without one SDL 3 complains on stderr while
+# it looks for a Wayland display.
+[ -n "${XDG_RUNTIME_DIR:-}" ] || { export XDG_RUNTIME_DIR=$work/runtime; mkdir -m 700 "$XDG_RUNTIME_DIR"; }
 
 cleanup() {
     for pid in $app $wm $host; do kill -9 "$pid" 2>/dev/null; done
