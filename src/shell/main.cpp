@@ -10,16 +10,21 @@
 constexpr int FIXED_WIDTH = 1024;
 constexpr int FIXED_HEIGHT = 768;
 
-// In a browser the page is the desktop, whatever version Emscripten's SDL reports.
+// True when the display mode is the desktop's size. In a browser the page is the desktop,
+// whatever version Emscripten's SDL reports.
+static bool takes_desktop(const SDL_version &linked)
+{
 #if defined(__EMSCRIPTEN__)
-constexpr bool IN_BROWSER = true;
+    (void)linked;
+    return true;
 #else
-constexpr bool IN_BROWSER = false;
+    return sdl_is_recent(linked);
 #endif
+}
 
 static SDL_Surface *set_display_mode(const SDL_version &linked)
 {
-    const bool desktop = IN_BROWSER || sdl_is_recent(linked);
+    const bool desktop = takes_desktop(linked);
     if (!desktop) {
         std::puts("Old SDL Version falling back to fixed size (1024x768)");
         std::fflush(stdout);
@@ -66,6 +71,8 @@ int main(int argc, char *argv[])
 
     const SDL_version linked = *SDL_Linked_Version();
     prefer_software_presentation();
+    if (sdl_is_compat(linked) && palettized_display())
+        showError("The display has 256 colours or fewer; SDL 2 and SDL 3 cannot draw on it.", 1);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         showError(SDL_GetError(), 1);
     std::atexit(SDL_Quit);

@@ -10,6 +10,12 @@
 // True when the linked SDL can set a desktop-sized 32-bit mode: each byte is tested on its own.
 bool sdl_is_recent(const SDL_version &linked);
 
+// True when the linked SDL 1.2 is sdl12-compat, over SDL 2 or SDL 3.
+bool sdl_is_compat(const SDL_version &linked);
+
+// True when SDL would draw on an X display of 8 bits per pixel or fewer.
+bool palettized_display();
+
 // True when the video driver SDL started shows pictures to someone: drivers that draw nowhere
 // (dummy, offscreen) or only as text (caca, aalib) count only when asked for by name in
 // `requested`, the value of SDL_VIDEODRIVER (may be null).
