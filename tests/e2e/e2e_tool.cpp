@@ -23,8 +23,13 @@ static std::uint32_t field(const std::vector<unsigned char> &file, int index)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
-// Matches a binary PPM (a browser's screenshot, converted) against every frame.
-static int match_ppm(int width, int height, const std::vector<unsigned char> &file, const char *path)
+// Screenshots are read into one colour a pixel, row by row: BLACK and WHITE as the frames hold
+// them, anything else some other value.
+constexpr std::uint32_t NEITHER = 1;
+
+// A binary PPM: a browser's screenshot, converted.
+static bool read_ppm(const std::vector<unsigned char> &file, int width, int height, const char *path,
+                     std::vector<std::uint32_t> &colours)
 {
     int w = 0, h = 0, max = 0, header = 0;
     const std::string text(file.begin(),
@@ -32,77 +37,77 @@ static int match_ppm(int width, int height, const std::vector<unsigned char> &fi
     if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255 || w != width ||
         h != height || file.size() < std::size_t(header) + 1 + std::size_t(w) * h * 3) {
         std::fprintf(stderr, "%s is not a %dx%d PPM\n", path, width, height);
-        return 1;
+        return false;
     }
     const unsigned char *rgb = &file[std::size_t(header) + 1];
-    for (int f = 0; f < REFERENCE_FRAMES; f++) {
-        bool same = true;
-        for (int y = 0; y < height && same; y++)
-            for (int x = 0; x < width && same; x++) {
-                const unsigned char *p = rgb + (std::size_t(y) * width + x) * 3;
-                const int want = reference_pixel(width, height, height / 5, f, x, y) == WHITE ? 255 : 0;
-                same = p[0] == want && p[1] == want && p[2] == want;
-            }
-        if (same) {
-            std::printf("%d\n", f);
-            return 0;
-        }
-    }
-    std::fprintf(stderr, "the %dx%d picture is none of the %d frames\n", width, height, REFERENCE_FRAMES);
-    return 1;
+    colours.resize(std::size_t(width) * height);
+    for (std::size_t i = 0; i < colours.size(); i++, rgb += 3)
+        colours[i] = std::uint32_t(rgb[0]) << 16 | std::uint32_t(rgb[1]) << 8 | rgb[2];
+    return true;
 }
 
-// Matches a screenshot in X's own XWD format against every frame. TrueColor colours are read
-// through the visual's masks, so that any depth compares exactly; an 8-bit screen's pixels are
-// looked up in the colormap the file carries.
-static int match(int width, int height, const char *path)
+// X's own XWD format. TrueColor colours are read through the visual's masks, so that any depth
+// compares exactly; an 8-bit screen's pixels are looked up in the colormap the file carries.
+static bool read_xwd(const std::vector<unsigned char> &file, int width, int height, const char *path,
+                     std::vector<std::uint32_t> &colours)
 {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (file.size() > 2 && file[0] == 'P' && file[1] == '6')
-        return match_ppm(width, height, file, path);
     if (file.size() < 100 || field(file, 1) != 7 || field(file, 2) != ZPixmap) {
         std::fprintf(stderr, "%s is not an XWD screenshot\n", path);
-        return 1;
+        return false;
     }
     const int w = int(field(file, 4)), h = int(field(file, 5));
     const bool msb_first = field(file, 7) == MSBFirst;
     const int bytes = int(field(file, 11)) / 8;
     const std::size_t line = field(file, 12);
     const bool indexed = field(file, 13) < TrueColor;
-    const std::uint32_t colours = field(file, 19);
-    const std::size_t start = field(file, 0) + std::size_t(colours) * 12;
+    const std::uint32_t entries = field(file, 19);
+    const std::size_t start = field(file, 0) + std::size_t(entries) * 12;
     if (w != width || h != height || bytes < 1 || bytes > 4 || file.size() < start + line * h) {
         std::fprintf(stderr, "the screenshot is %dx%d at %d bytes a pixel, expected %dx%d\n", w, h, bytes, width,
                      height);
-        return 1;
+        return false;
     }
-    // What a pixel shows: black 0, white `rgb`, anything else another value.
-    std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
+    const std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
     std::vector<std::uint32_t> palette;
     if (indexed) {
-        rgb = 0xFFFFFF;
-        palette.assign(std::size_t{1} << std::min(bytes * 8, 16), 1); // not in the colormap: neither
-        for (std::uint32_t i = 0; i < colours; i++) {
+        palette.assign(std::size_t{1} << std::min(bytes * 8, 16), NEITHER); // not in the colormap
+        for (std::uint32_t i = 0; i < entries; i++) {
             const unsigned char *c = &file[field(file, 0) + std::size_t(i) * 12];
             const std::uint32_t pixel = std::uint32_t(c[0]) << 24 | std::uint32_t(c[1]) << 16 | c[2] << 8 | c[3];
             if (pixel < palette.size())
                 palette[pixel] = std::uint32_t(c[4]) << 16 | std::uint32_t(c[6]) << 8 | c[8];
         }
     }
+    colours.resize(std::size_t(width) * height);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const unsigned char *p = &file[start + y * line + std::size_t(x) * bytes];
+            std::uint32_t pixel = 0;
+            for (int i = 0; i < bytes; i++)
+                pixel |= std::uint32_t(p[msb_first ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
+            std::uint32_t &colour = colours[std::size_t(y) * width + x];
+            if (indexed)
+                colour = pixel < palette.size() ? palette[pixel] : NEITHER;
+            else
+                colour = (pixel & rgb) == rgb ? WHITE : (pixel & rgb) == 0 ? BLACK : NEITHER;
+        }
+    return true;
+}
+
+// Prints which frame a screenshot (XWD, or binary PPM) shows, or fails.
+static int match(int width, int height, const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint32_t> colours;
+    const bool ppm = file.size() > 2 && file[0] == 'P' && file[1] == '6';
+    if (!(ppm ? read_ppm(file, width, height, path, colours) : read_xwd(file, width, height, path, colours)))
+        return 1;
     for (int f = 0; f < REFERENCE_FRAMES; f++) {
         bool same = true;
-        for (int y = 0; y < height && same; y++) {
-            for (int x = 0; x < width && same; x++) {
-                const unsigned char *p = &file[start + y * line + std::size_t(x) * bytes];
-                std::uint32_t pixel = 0;
-                for (int i = 0; i < bytes; i++)
-                    pixel |= std::uint32_t(p[msb_first ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
-                const std::uint32_t colour = indexed ? (pixel < palette.size() ? palette[pixel] : 1) : pixel & rgb;
-                const bool white = reference_pixel(width, height, height / 5, f, x, y) == WHITE;
-                same = colour == (white ? rgb : 0);
-            }
-        }
+        for (int y = 0; y < height && same; y++)
+            for (int x = 0; x < width && same; x++)
+                same = colours[std::size_t(y) * width + x] == reference_pixel(width, height, height / 5, f, x, y);
         if (same) {
             std::printf("%d\n", f);
             return 0;
