@@ -1,5 +1,7 @@
 // e2e_tool.cpp: helpers for the end-to-end tests.
-//   e2e_tool match W H FILE   print which frame a screenshot (xwd, or binary PPM) shows, or fail
+//   e2e_tool match W H FILE [X Y]
+//                             print which frame a screenshot (xwd, or binary PPM) shows, or fail;
+//                             with X Y, the W x H part of a larger one at that place
 //   e2e_tool close WINDOW     ask a window to close, as a window manager's close button does
 //   e2e_tool window W H       open a W x H window, print its id, keep it until killed
 #include "reference.h"
@@ -23,22 +25,24 @@ static std::uint32_t field(const std::vector<unsigned char> &file, int index)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
-// Screenshots are read into one colour a pixel, row by row: BLACK and WHITE as the frames hold
+// Screenshots are read whole into one colour a pixel, row by row: BLACK and WHITE as the frames hold
 // them, anything else some other value.
 constexpr std::uint32_t NEITHER = 1;
 
 // A binary PPM: a browser's screenshot, converted.
-static bool read_ppm(const std::vector<unsigned char> &file, int width, int height, const char *path,
+static bool read_ppm(const std::vector<unsigned char> &file, int &width, int &height, const char *path,
                      std::vector<std::uint32_t> &colours)
 {
     int w = 0, h = 0, max = 0, header = 0;
     const std::string text(file.begin(),
                            file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(file.size(), 64)));
-    if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255 || w != width ||
-        h != height || file.size() < std::size_t(header) + 1 + std::size_t(w) * h * 3) {
-        std::fprintf(stderr, "%s is not a %dx%d PPM\n", path, width, height);
+    if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255 || w <= 0 || h <= 0 ||
+        file.size() < std::size_t(header) + 1 + std::size_t(w) * h * 3) {
+        std::fprintf(stderr, "%s is not a binary PPM\n", path);
         return false;
     }
+    width = w;
+    height = h;
     const unsigned char *rgb = &file[std::size_t(header) + 1];
     colours.resize(std::size_t(width) * height);
     for (std::size_t i = 0; i < colours.size(); i++, rgb += 3)
@@ -48,7 +52,7 @@ static bool read_ppm(const std::vector<unsigned char> &file, int width, int heig
 
 // X's own XWD format. TrueColor colours are read through the visual's masks, so that any depth
 // compares exactly; an 8-bit screen's pixels are looked up in the colormap the file carries.
-static bool read_xwd(const std::vector<unsigned char> &file, int width, int height, const char *path,
+static bool read_xwd(const std::vector<unsigned char> &file, int &width, int &height, const char *path,
                      std::vector<std::uint32_t> &colours)
 {
     if (file.size() < 100 || field(file, 1) != 7 || field(file, 2) != ZPixmap) {
@@ -62,11 +66,12 @@ static bool read_xwd(const std::vector<unsigned char> &file, int width, int heig
     const bool indexed = field(file, 13) < TrueColor;
     const std::uint32_t entries = field(file, 19);
     const std::size_t start = field(file, 0) + std::size_t(entries) * 12;
-    if (w != width || h != height || bytes < 1 || bytes > 4 || file.size() < start + line * h) {
-        std::fprintf(stderr, "the screenshot is %dx%d at %d bytes a pixel, expected %dx%d\n", w, h, bytes, width,
-                     height);
+    if (w <= 0 || h <= 0 || bytes < 1 || bytes > 4 || file.size() < start + line * h) {
+        std::fprintf(stderr, "%s is a %dx%d screenshot at %d bytes a pixel, which cannot be read\n", path, w, h, bytes);
         return false;
     }
+    width = w;
+    height = h;
     const std::uint32_t rgb = field(file, 14) | field(file, 15) | field(file, 16);
     std::vector<std::uint32_t> palette;
     if (indexed) {
@@ -94,20 +99,28 @@ static bool read_xwd(const std::vector<unsigned char> &file, int width, int heig
     return true;
 }
 
-// Prints which frame a screenshot (XWD, or binary PPM) shows, or fails.
-static int match(int width, int height, const char *path)
+// Prints which frame the width x height part of a screenshot (XWD, or binary PPM) at (left, top)
+// shows, or fails. Without a place the screenshot must be exactly that size.
+static int match(int width, int height, const char *path, bool placed, int left, int top)
 {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::uint32_t> colours;
+    int w = 0, h = 0;
     const bool ppm = file.size() > 2 && file[0] == 'P' && file[1] == '6';
-    if (!(ppm ? read_ppm(file, width, height, path, colours) : read_xwd(file, width, height, path, colours)))
+    if (!(ppm ? read_ppm(file, w, h, path, colours) : read_xwd(file, w, h, path, colours)))
         return 1;
+    if (placed ? left < 0 || top < 0 || left + width > w || top + height > h : w != width || h != height) {
+        std::fprintf(stderr, "the screenshot is %dx%d, which holds no %dx%d picture at %d,%d\n", w, h, width, height,
+                     left, top);
+        return 1;
+    }
     for (int f = 0; f < REFERENCE_FRAMES; f++) {
         bool same = true;
         for (int y = 0; y < height && same; y++)
             for (int x = 0; x < width && same; x++)
-                same = colours[std::size_t(y) * width + x] == reference_pixel(width, height, height / 5, f, x, y);
+                same = colours[std::size_t(y + top) * w + std::size_t(x + left)] ==
+                       reference_pixel(width, height, height / 5, f, x, y);
         if (same) {
             std::printf("%d\n", f);
             return 0;
@@ -159,12 +172,13 @@ static int open_window(unsigned width, unsigned height)
 
 int main(int argc, char *argv[])
 {
-    if (argc == 5 && std::strcmp(argv[1], "match") == 0)
-        return match(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    if ((argc == 5 || argc == 7) && std::strcmp(argv[1], "match") == 0)
+        return match(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argc == 7, argc == 7 ? std::atoi(argv[5]) : 0,
+                     argc == 7 ? std::atoi(argv[6]) : 0);
     if (argc == 3 && std::strcmp(argv[1], "close") == 0)
         return close_window(std::strtoul(argv[2], nullptr, 0));
     if (argc == 4 && std::strcmp(argv[1], "window") == 0)
         return open_window(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10));
-    std::fprintf(stderr, "usage: e2e_tool match W H FILE | close WINDOW | window W H\n");
+    std::fprintf(stderr, "usage: e2e_tool match W H FILE [X Y] | close WINDOW | window W H\n");
     return 2;
 }
