@@ -1,4 +1,5 @@
-// shell_test.cpp: the version rule, the frame delay, and draw_buf on surfaces of every kind.
+// shell_test.cpp: the version rule, the frame delay, the monitor choice, and draw_buf on surfaces of
+// every kind.
 #include "pattern/pattern.h"
 #include "shell/shell.h"
 #include "velmorade.h"
@@ -68,6 +69,26 @@ TEST(PreferSoftwarePresentation, LeavesTheUsersOwnChoice)
     EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "0");
     unsetenv("SDL_RENDER_DRIVER");
     unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
+}
+
+TEST(MonitorAt, ThePointersMonitorElseThePrimaryElseTheFirst)
+{
+    // Side by side, the second smaller and lower; its edges are where an off-by-one would show.
+    const SDL_Rect monitors[] = {{0, 0, 1920, 1080}, {1920, 56, 1280, 1024}};
+    EXPECT_EQ(monitor_at(monitors, 2, -1, true, 2500, 500), 1);
+    EXPECT_EQ(monitor_at(monitors, 2, -1, true, 1920, 56), 1);
+    EXPECT_EQ(monitor_at(monitors, 2, -1, true, 3199, 1079), 1);
+    EXPECT_EQ(monitor_at(monitors, 2, -1, true, 1919, 1079), 0);
+    EXPECT_EQ(monitor_at(monitors, 2, 1, true, 0, 0), 0);
+    // Above the lower monitor lies no monitor at all, and the pointer may be on another screen.
+    EXPECT_EQ(monitor_at(monitors, 2, 1, true, 2500, 10), 1);
+    EXPECT_EQ(monitor_at(monitors, 2, -1, true, 2500, 10), 0);
+    EXPECT_EQ(monitor_at(monitors, 2, 1, false, 100, 100), 1);
+    EXPECT_EQ(monitor_at(monitors, 2, -1, false, 2500, 500), 0);
+    // Mirrored monitors overlap: the first that holds the pointer.
+    const SDL_Rect mirrored[] = {{0, 0, 1280, 1024}, {0, 0, 1920, 1080}};
+    EXPECT_EQ(monitor_at(mirrored, 2, 1, true, 100, 100), 0);
+    EXPECT_EQ(monitor_at(mirrored, 2, 0, true, 1500, 100), 1);
 }
 
 constexpr std::int32_t W = 13;

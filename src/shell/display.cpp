@@ -42,6 +42,13 @@ bool is_display_driver(const char *driver, const char *requested)
     return !shows_nothing || (requested != nullptr && same_name(driver, requested));
 }
 
+// SDL takes X11 unless the user names another video driver.
+bool sdl_uses_x11()
+{
+    const char *driver = std::getenv("SDL_VIDEODRIVER");
+    return driver == nullptr || *driver == '\0' || same_name(driver, "x11");
+}
+
 // sdl12-compat presents each frame through SDL's renderer, OpenGL by default. Without a 3D driver
 // Mesa draws that GL on the CPU, a whole core for one textured rectangle a frame, and under
 // memory pressure its context fails inside SDL_SetVideoMode, before the program can say why.
@@ -61,8 +68,7 @@ void prefer_software_presentation()
 bool palettized_display()
 {
 #if defined(VELMORADE_HAVE_X11)
-    const char *driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && *driver != '\0' && !same_name(driver, "x11"))
+    if (!sdl_uses_x11())
         return false;
     Display *dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)

@@ -31,15 +31,26 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
         set_geometry(FIXED_WIDTH, FIXED_HEIGHT);
     }
     // The desktop's size by number: sdl12-compat turns a 0 x 0 request into a window that only a
-    // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one.
+    // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one. On several
+    // monitors, one of them, without SDL's full screen, which would switch modes to fit it.
     const SDL_VideoInfo *info = SDL_GetVideoInfo();
-    SDL_Surface *screen = desktop
-                              ? SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF)
-                              : SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
+    SDL_Rect monitor{};
+    const bool one_monitor = desktop && pick_monitor(monitor);
+    SDL_Surface *screen = nullptr;
+    if (one_monitor) {
+        place_window(monitor);
+        screen = SDL_SetVideoMode(monitor.w, monitor.h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
+    } else if (desktop) {
+        screen = SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
+    } else {
+        screen = SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
+    }
     if (screen == nullptr) {
         showError(SDL_GetError(), 1);
         return nullptr;
     }
+    if (one_monitor)
+        fill_monitor(monitor);
     if (desktop)
         set_geometry(screen->w, screen->h);
     return screen;

@@ -13,6 +13,9 @@ bool sdl_is_recent(const SDL_version &linked);
 // True when the linked SDL 1.2 is sdl12-compat, over SDL 2 or SDL 3.
 bool sdl_is_compat(const SDL_version &linked);
 
+// True when SDL would use X11: no other video driver is named in SDL_VIDEODRIVER.
+bool sdl_uses_x11();
+
 // True when SDL would draw on an X display of 8 bits per pixel or fewer.
 bool palettized_display();
 
@@ -23,6 +26,19 @@ bool is_display_driver(const char *driver, const char *requested);
 
 // Asks SDL 2 and 3 under sdl12-compat to draw without OpenGL, unless the user chose otherwise.
 void prefer_software_presentation();
+
+// Which of `count` monitors the program fills: the first that holds the pointer, else the
+// primary one (an index, or -1 for none), else the first.
+int monitor_at(const SDL_Rect *monitors, int count, int primary, bool pointer_found, int pointer_x, int pointer_y);
+
+// True where X reports several monitors, with the one the program fills in `monitor`.
+bool pick_monitor(SDL_Rect &monitor);
+
+// Has SDL open its next window at the monitor's place.
+void place_window(const SDL_Rect &monitor);
+
+// Puts SDL's window on the monitor and asks the window manager to show it full screen there.
+void fill_monitor(const SDL_Rect &monitor);
 
 // From here on, losing the connection to the X server ends the process with status 1.
 void end_on_lost_display();
