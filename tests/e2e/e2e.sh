@@ -9,6 +9,9 @@
 # sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
 # SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager. The program draws
 # without OpenGL unless the check names a GL renderer in SDL_RENDER_DRIVER, as a user may.
+# E2E_LAYOUT gives the monitors and saver_xscreensaver checks two monitors: "randr", one Xvfb
+# screen split into two RandR monitors; "xorg", two X screens of Xorg's dummy driver joined by
+# Xinerama.
 set -u
 
 check=$1
@@ -17,7 +20,7 @@ package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xvfb= wm= host= wine= sdl_lib= sdl_core=
+app= xserver= wm= host= wine= sdl_lib= sdl_core= place=
 # A desktop session always has a runtime folder; without one SDL 3 complains on stderr while
 # it looks for a Wayland display.
 [ -n "${XDG_RUNTIME_DIR:-}" ] || { export XDG_RUNTIME_DIR=$work/runtime; mkdir -m 700 "$XDG_RUNTIME_DIR"; }
@@ -25,7 +28,7 @@ app= xvfb= wm= host= wine= sdl_lib= sdl_core=
 cleanup() {
     for pid in $app $wm $host; do kill -9 "$pid" 2>/dev/null; done
     [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
-    kill -9 $xvfb 2>/dev/null
+    kill -9 $xserver 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -50,13 +53,45 @@ wait_for() {
 # last client leaves refuses connections for a moment, and SDL connects twice in a row.
 start_x() {
     Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1" 3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb=$!
+    xserver=$!
     wait_for 20 grep -q . "$work/display" || fail "Xvfb did not start"
     export DISPLAY=:$(head -1 "$work/display")
 }
 
+# The two monitors of a layout, "W H X Y" each: of different sizes, the second not at the origin.
+MONITORS=("1280 720 0 0" "1024 768 1280 48")
+
+# start_layout: an X server whose screen spans the two MONITORS, as E2E_LAYOUT says, under
+# E2E_WM if set.
+start_layout() {
+    case ${E2E_LAYOUT:-} in
+    randr)
+        start_x 2304x816x24
+        { xrandr --setmonitor first 1280/339x720/191+0+0 screen && xrandr --setmonitor second 1024/271x768/203+1280+48 none; } >/dev/null ||
+            fail "cannot split the screen into monitors"
+        ;;
+    xorg)
+        Xorg -noreset -nolisten tcp -config "$(cd "$(dirname "$0")" && pwd)/two-screens.conf" -configdir "$work/none" -logfile "$work/xorg.log" \
+            -displayfd 3 3>"$work/display" 2>/dev/null &
+        xserver=$!
+        wait_for 20 grep -q . "$work/display" || fail "Xorg did not start: $(grep EE "$work/xorg.log" | head -3)"
+        export DISPLAY=:$(head -1 "$work/display")
+        ;;
+    *) fail "no such layout: ${E2E_LAYOUT:-}" ;;
+    esac
+    start_wm
+}
+
+# What a mode change would alter: RandR's outputs and modes, and the XFree86-VidMode mode that
+# SDL 1.2 switches where the server has no RandR.
+modes() { xrandr --query 2>&1; xvidtune -show 2>&1; }
+
 start_x_wm() {
     start_x "$1"
+    start_wm
+}
+
+start_wm() {
     [ -n "${E2E_WM:-}" ] || return 0
     "$E2E_WM" >/dev/null 2>&1 &
     wm=$!
@@ -115,11 +150,13 @@ geometry() {
         /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
 }
 
-# shows_frame W H [xwd args]: the picture equals one of the frames; prints its number.
+# shows_frame W H [xwd args]: the picture, or its W x H part at $place ("X Y") when set, equals
+# one of the frames; prints its number.
 shows_frame() {
     local w=$1 h=$2; shift 2
+    # shellcheck disable=SC2086 # $place is two numbers or nothing
     xwd -silent "$@" >"$work/shot.xwd" 2>/dev/null &&
-        "$tools/e2e_tool" match "$w" "$h" "$work/shot.xwd" 2>"$work/match.err"
+        "$tools/e2e_tool" match "$w" "$h" "$work/shot.xwd" $place 2>"$work/match.err"
 }
 
 # moving W H: screenshots go on to show another frame than the first one caught.
@@ -148,23 +185,26 @@ own_icon() {
     } END { exit !found }'
 }
 
-# The whole desktop shows the animation, in one window captioned Velmorade; Escape ends it.
+# The whole desktop, or the monitor at X Y, shows the animation, in one window captioned
+# Velmorade that covers it exactly; Escape ends it.
 check_desktop() {
-    local w=$1 h=$2
+    local w=$1 h=$2 x=${3:-0} y=${4:-0}
+    [ $# -lt 3 ] || place="$x $y"
     wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
     on_named_sdl
     [ "$(xdotool search --name '^Velmorade$' | wc -l)" -eq 1 ] || fail "more than one Velmorade window"
     wait_for 30 shows_frame "$w" "$h" -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
-    # The visible window covering the screen is the program's.
+    # The visible window covering the screen, or the monitor, is the program's.
     local covering
     covering=$(xwininfo -root -children | awk '/^ +0x/{print $1}' | while read -r id; do
-        xwininfo -id "$id" | grep -q 'IsViewable' && [ "$(geometry "$id")" = "0 0 $w $h" ] && echo "$id"; done)
-    [ -n "$covering" ] || fail "no window covers the whole screen"
+        xwininfo -id "$id" | grep -q 'IsViewable' && [ "$(geometry "$id")" = "$x $y $w $h" ] && echo "$id"; done)
+    [ -n "$covering" ] || fail "no window covers exactly ${w}x$h at $x,$y"
     [ ! -s "$work/out" ] || fail "unexpected standard output"
     moving "$w" "$h" || fail "the picture does not move"
     [ -z "$wine" ] || own_icon "$(window_named Velmorade)" || fail "the window does not carry the program's icon"
-    xdotool mousemove $((w / 2)) $((h / 2)) key Escape
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) key Escape
     expect_exit 1
+    place=
 }
 
 # exec_line ROOT ENTRY: the program a desktop entry starts, under ROOT.
@@ -233,6 +273,21 @@ deep_colour)
     start_app
     check_desktop 1280 720
     ;;
+monitors)
+    # On two monitors the program fills the one under the pointer, the second and then the first,
+    # each with exact frames of its own size; no mode changes, before, while or after it plays.
+    start_layout
+    modes >"$work/modes"
+    for monitor in "${MONITORS[1]}" "${MONITORS[0]}"; do
+        read -r w h x y <<<"$monitor"
+        xdotool mousemove $((x + w / 2)) $((y + h / 2))
+        start_app
+        wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+        [ "$(modes)" = "$(cat "$work/modes")" ] || fail "a mode changed while it plays: $(modes)"
+        check_desktop "$w" "$h" "$x" "$y"
+    done
+    [ "$(modes)" = "$(cat "$work/modes")" ] || fail "a mode changed after it ended: $(modes)"
+    ;;
 lost_display)
     # The X server goes away under the running program: it ends with status 1.
     start_x_wm 640x480x24
@@ -240,8 +295,8 @@ lost_display)
     wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
     on_named_sdl
     [ -z "$wm" ] || kill -9 "$wm"
-    kill -9 "$xvfb"
-    xvfb=
+    kill -9 "$xserver"
+    xserver=
     expect_exit 1 2
     ;;
 desktop_8)
@@ -417,9 +472,16 @@ scr_settings)
     done
     ;;
 saver_xscreensaver)
-    # xscreensaver's own daemon runs the hack full screen. It launches hacks only for a user
-    # other than root, so the hack, a home and the daemon are that user's: nobody.
-    start_x 1024x600x24
+    # xscreensaver's own daemon runs the hack full screen, one on each monitor of a layout. It
+    # launches hacks only for a user other than root, so the hack, a home and the daemon are that
+    # user's: nobody.
+    if [ -n "${E2E_LAYOUT:-}" ]; then
+        start_layout
+        screens=("${MONITORS[@]}")
+    else
+        start_x 1024x600x24
+        screens=("1024 600 0 0")
+    fi
     chmod 755 "$work"
     cp "$build/velmorade-saver" "$work/" && mkdir "$work/home" || fail "cannot set up the saver"
     printf '%s\n' 'mode: one' 'selected: 0' 'lock: False' 'fade: False' 'unfade: False' 'splash: False' \
@@ -430,12 +492,21 @@ saver_xscreensaver)
     app=$!
     wait_for 20 as_nobody xscreensaver-command -time >/dev/null 2>&1 || fail "the xscreensaver daemon did not start"
     as_nobody xscreensaver-command -activate >/dev/null
-    hack() { pgrep -f "^$work/velmorade-saver" >/dev/null; }
-    wait_for 10 hack || fail "xscreensaver did not start the hack"
-    wait_for 30 shows_frame 1024 600 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
-    moving 1024 600 || fail "the picture does not move"
+    hacks() { pgrep -c -f "^$work/velmorade-saver"; }
+    wait_for 10 eval '[ "$(hacks)" -ge ${#screens[@]} ]' || fail "xscreensaver did not start a hack for each monitor"
+    for screen in "${screens[@]}"; do
+        read -r w h x y <<<"$screen"
+        place="$x $y"
+        wait_for 30 shows_frame "$w" "$h" -root >/dev/null || fail "the ${w}x$h monitor is not a frame: $(cat "$work/match.err")"
+        moving "$w" "$h" || fail "the picture does not move"
+    done
+    [ "$(hacks)" -eq ${#screens[@]} ] || fail "$(hacks) hacks for ${#screens[@]} monitors"
+    # The daemon has its own helper end the hacks once it has unblanked; on a busy machine that
+    # takes a while. A hack that ignores being told to end still runs long after.
     as_nobody xscreensaver-command -deactivate >/dev/null
-    wait_for 2 eval '! hack' || fail "the hack still runs after -deactivate"
+    wait_for 20 eval 'as_nobody xscreensaver-command -time 2>/dev/null | grep -q "non-blanked"' ||
+        fail "the daemon did not unblank after -deactivate"
+    wait_for 20 eval '[ "$(hacks)" -eq 0 ]' || fail "the hack still runs after -deactivate"
     ;;
 saver_window_16 | saver_window_30)
     # The settings dialog's preview: a window of any size, handed over by its id. Destroying it,
