@@ -197,4 +197,29 @@ TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
     check(W, H, 8, W + 3, 0, 0, 0, 0, [](const Uint8 *p, std::uint32_t word) { return *p == (word == WHITE ? 1 : 0); });
 }
 
+TEST_F(DrawBuf, AMatchedStoreIsCopiedInTheSurfacesOwnColours)
+{
+    // Opaque pixels, as a browser's canvas takes them: alpha in the top byte, red in the lowest.
+    const std::vector<std::uint32_t> original = make_store();
+    std::vector<std::uint32_t> store = original;
+    std::vector<std::uint32_t> pixels(std::size_t{W} * H, 0x12345678);
+    SDL_Surface *surface = SDL_CreateRGBSurfaceFrom(pixels.data(), W, H, 32, W * 4, 0xFF, 0xFF00, 0xFF0000, 0xFF000000);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    match_store(surface, store.data());
+    for (std::size_t i = 0; i < store.size(); i++)
+        ASSERT_EQ(store[i], original[i] == WHITE ? 0xFFFFFFFFu : 0xFF000000u) << "word " << i;
+    draw_buf(surface, store.data(), FRAMES - 1);
+    for (std::size_t i = 0; i < pixels.size(); i++)
+        ASSERT_EQ(pixels[i], store[std::size_t{FRAMES - 1} * W * H + i]) << "pixel " << i;
+    SDL_FreeSurface(surface);
+
+    // A surface whose words are the generator's own leaves the store as it is.
+    std::vector<std::uint32_t> plain = original;
+    surface = SDL_CreateRGBSurfaceFrom(pixels.data(), W, H, 32, W * 4, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    match_store(surface, plain.data());
+    SDL_FreeSurface(surface);
+    EXPECT_EQ(plain, original);
+}
+
 } // namespace

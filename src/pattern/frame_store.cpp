@@ -80,6 +80,14 @@ std::uint32_t *new_store(std::size_t bytes)
     return static_cast<std::uint32_t *>(store);
 }
 
+void recolour_store(std::uint32_t *store, std::size_t words, std::uint32_t black, std::uint32_t white)
+{
+    if (black == BLACK && white == WHITE)
+        return;
+    for (std::size_t i = 0; i < words; i++)
+        store[i] = store[i] == WHITE ? white : black;
+}
+
 // convert_frame for pixels of N bytes: a copy of constant size, which the compiler inlines.
 template <std::size_t N>
 static void convert_rows(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch,

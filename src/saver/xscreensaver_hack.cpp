@@ -216,12 +216,9 @@ static void make_frames()
     std::memcpy(&first_byte, &one, 1);
     host_order = (image->byte_order == LSBFirst) == (first_byte == 1);
     words_ready = image->bits_per_pixel == 32 && host_order;
-    if (words_ready && (white_pixel != WHITE || black_pixel != BLACK)) {
-        const std::size_t words = bytes / sizeof *store;
-        for (std::size_t i = 0; i < words; i++)
-            store[i] =
-                store[i] == WHITE ? static_cast<std::uint32_t>(white_pixel) : static_cast<std::uint32_t>(black_pixel);
-    }
+    if (words_ready)
+        recolour_store(store, bytes / sizeof *store, static_cast<std::uint32_t>(black_pixel),
+                       static_cast<std::uint32_t>(white_pixel));
 }
 
 // Puts frame f on the window and waits until the server has drawn it, as the next frame goes

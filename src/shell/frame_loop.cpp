@@ -18,6 +18,32 @@ void handle_events()
     }
 }
 
+// The two words the store holds: the generator's, until match_store gives it a surface's own.
+static std::uint32_t store_black = BLACK;
+static std::uint32_t store_white = WHITE;
+
+// Black and white as the surface's pixels. Without a palette white is every bit of the colour
+// masks: SDL 1.2.15 maps 255 to 0 on channels wider than 8 bits (30-bit deep colour), which would
+// make white black.
+static void surface_colours(const SDL_PixelFormat *format, Uint32 &black, Uint32 &white)
+{
+    black = SDL_MapRGB(format, 0, 0, 0);
+    white = format->palette != nullptr ? SDL_MapRGB(format, 255, 255, 255)
+                                       : black | format->Rmask | format->Gmask | format->Bmask;
+}
+
+void match_store(const SDL_Surface *surface, std::uint32_t *store)
+{
+    if (surface->format->BytesPerPixel != 4)
+        return;
+    Uint32 black = 0, white = 0;
+    surface_colours(surface->format, black, white);
+    const std::size_t words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT) * FRAMES;
+    recolour_store(store, words, black, white);
+    store_black = black;
+    store_white = white;
+}
+
 // Copies one frame to the surface, never writing past the surface's own w, h and pitch.
 static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
 {
@@ -26,12 +52,9 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const int cols = std::min(SCREEN_WIDTH, surface->w);
     const int rows = std::min(SCREEN_HEIGHT, surface->h);
     const SDL_PixelFormat *format = surface->format;
-    const Uint32 black = SDL_MapRGB(format, 0, 0, 0);
-    // Without a palette white is every bit of the colour masks. SDL 1.2.15 maps 255 to 0 on
-    // channels wider than 8 bits (30-bit deep colour), which would make white black.
-    const Uint32 white = format->palette != nullptr ? SDL_MapRGB(format, 255, 255, 255)
-                                                    : black | format->Rmask | format->Gmask | format->Bmask;
-    if (format->BytesPerPixel != 4 || black != BLACK || white != WHITE) {
+    Uint32 black = 0, white = 0;
+    surface_colours(format, black, white);
+    if (format->BytesPerPixel != 4 || black != store_black || white != store_white) {
         // 8, 16 and 24 bits, or another 32-bit layout: pixel by pixel, as the surface's own colours.
         convert_frame(frame, cols, rows, static_cast<std::uint8_t *>(surface->pixels),
                       static_cast<std::size_t>(surface->pitch), format->BytesPerPixel, black, white);

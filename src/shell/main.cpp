@@ -100,5 +100,6 @@ int main(int argc, char *argv[])
 
     buf = alloc_store();
     calc(buf);
+    match_store(screen, buf);
     frame_loop(screen, buf);
 }

@@ -46,6 +46,10 @@ void end_on_lost_display();
 // Drains SDL's event queue; Escape pressed or a quit request ends the process with status 1.
 void handle_events();
 
+// Gives the store a 32-bit surface's own black and white, once, so that each frame is one copy:
+// opaque pixels for a browser's canvas, ten bits a channel for deep colour.
+void match_store(const SDL_Surface *surface, std::uint32_t *store);
+
 // Copies frame `frame` of the store to the surface and flips it.
 void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame);
 
