@@ -26,8 +26,9 @@ endif
 DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils
-# To build the web page: Debian's Emscripten, SDL 1.2 and its library cache included.
-WEB_PACKAGES := cmake make emscripten
+# To build the web page: Debian's Emscripten, SDL 1.2 and its library cache included, and
+# rsvg-convert for the touch icon a phone's home screen shows.
+WEB_PACKAGES := cmake make emscripten librsvg2-bin
 LINT_PACKAGES := clang-tidy clang-format cppcheck
 DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 

@@ -1,11 +1,16 @@
-# web-page.cmake: makes the web page one self-contained file by putting the icon, the program's
-# script (with its WebAssembly inside) and the page's own script into the page's template.
-#   cmake -DTEMPLATE=html -DICON=svg -DPROGRAM=js -DPAGE=js -DOUTPUT=html -P web-page.cmake
+# web-page.cmake: makes the web page one self-contained file by putting the icon, the touch icon
+# for a phone's home screen, the program's script (with its WebAssembly inside) and the page's
+# own script into the page's template.
+#   cmake -DTEMPLATE=html -DICON=svg -DTOUCH_ICON=png -DPROGRAM=js -DPAGE=js -DOUTPUT=html -P web-page.cmake
 cmake_minimum_required(VERSION 3.16) # @NAME@ is text, not a variable
 file(READ ${TEMPLATE} html)
 file(READ ${ICON} icon)
 file(READ ${PROGRAM} program)
 file(READ ${PAGE} page)
+execute_process(COMMAND base64 -w 0 ${TOUCH_ICON} OUTPUT_VARIABLE touch_icon RESULT_VARIABLE failed)
+if(failed OR touch_icon STREQUAL "")
+  message(FATAL_ERROR "Cannot encode the touch icon ${TOUCH_ICON}")
+endif()
 
 # The icon as a data URL: only the characters that a URL or the attribute would misread are
 # escaped, so that it stays readable.
@@ -26,6 +31,7 @@ foreach(script program page)
 endforeach()
 
 string(REPLACE "@ICON@" "${icon}" html "${html}")
+string(REPLACE "@TOUCH_ICON@" "${touch_icon}" html "${html}")
 string(REPLACE "@PAGE@" "${page}" html "${html}")
 string(REPLACE "@PROGRAM@" "${program}" html "${html}")
 file(WRITE ${OUTPUT} "${html}")

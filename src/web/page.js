@@ -16,6 +16,10 @@ const RESIZE_SETTLE_MS = 150;
 
 let run = null; // the run on show, or null while the start screen is
 let starting = null; // the run whose program is setting itself up
+// Playing stands on a history entry of its own, so that Back (the button, the gesture, Android's
+// back) ends the run as Escape does instead of leaving the page. A run that ends otherwise takes
+// its entry away again: once it has ended, Back leaves the page as it would any other.
+let entry = false;
 
 // Emscripten's SDL listens on the window and the document and never lets go, which would keep
 // every ended run's memory alive. What a run's program adds is taken away when it ends.
@@ -134,6 +138,10 @@ function ended(r, status) {
   r.canvas.remove();
   if (r.stop === 'replaced' || run !== r) return;
   run = null;
+  if (entry) {
+    entry = false;
+    history.back();
+  }
   startScreen.dataset.exitStatus = status;
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
@@ -161,14 +169,22 @@ async function enterFullscreen() {
 }
 
 async function play() {
-  if (!startScreen.hidden) {
-    startScreen.hidden = true;
-    const fullscreen = await enterFullscreen();
-    begin(fullscreen, 0);
-  }
+  if (startScreen.hidden) return;
+  startScreen.hidden = true;
+  history.pushState({ playing: true }, '');
+  entry = true;
+  const fullscreen = await enterFullscreen();
+  begin(fullscreen, 0);
+  if (!entry) end(run, 'escape'); // Back while full screen was being asked for
 }
 
 startButton.addEventListener('click', play);
+// Back from the run's own entry: the entry is gone already.
+addEventListener('popstate', () => {
+  if (!entry) return;
+  entry = false;
+  if (run) end(run, 'escape');
+});
 dialog.addEventListener('close', () => { if (!run) startButton.focus(); });
 // Leaving full screen by the browser's own means (Escape in Firefox, a back gesture) ends the
 // run as Escape does.
