@@ -3,17 +3,16 @@
 (through chromedriver) or firefox (through its own Marionette port: Debian has no geckodriver).
 One browser start runs every check; screenshots are compared with the reference frames by
 e2e_tool. Prints what failed and exits 1, or exits 0."""
-import base64
 import json
 import os
-import re
-import socket
 import subprocess
 import sys
-import tempfile
-import time
+
+import browsers
+from browsers import fail, wait_for
 
 browser, page, tool, work = sys.argv[1:5]
+browsers.name = browser
 url = 'file://' + os.path.abspath(page)
 FRAME_TEXT = 'The animation frames need 51609600 bytes and could not be allocated.'
 # Memory that cannot grow past 48 MiB, which the 1280 x 720 frames (51.6 MB) alone exceed.
@@ -24,179 +23,8 @@ WebAssembly.Memory.prototype.grow = function (pages) {
 };'''
 
 
-def fail(message):
-    print(f'FAIL ({browser}): {message}')
-    sys.exit(1)
-
-
-def wait_for(what, seconds, poll):
-    """Polls poll() until it returns something true; returns that."""
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        result = poll()
-        if result:
-            return result
-        time.sleep(0.05)
-    fail(f'timed out waiting for {what}')
-
-
-class Chromium:
-    def __init__(self):
-        from selenium import webdriver
-        from selenium.webdriver.chrome.service import Service
-        options = webdriver.ChromeOptions()
-        for arg in ('--headless=new', '--no-sandbox', '--disable-dev-shm-usage', '--no-first-run',
-                    '--disable-background-networking', '--disable-component-update',
-                    f'--user-data-dir={tempfile.mkdtemp(dir=work)}'):
-            options.add_argument(arg)
-        options.set_capability('goog:loggingPrefs', {'browser': 'ALL', 'performance': 'ALL'})
-        self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
-
-    def viewport(self, width, height, ratio):
-        self.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride', {
-            'width': width, 'height': height, 'deviceScaleFactor': ratio, 'mobile': False,
-            'screenWidth': width, 'screenHeight': height})
-
-    def open(self, address):
-        self.driver.get(address)
-
-    def script(self, code):
-        return self.driver.execute_script(code)
-
-    def click(self, css):
-        self.driver.find_element('css selector', css).click()
-
-    def key(self, key):
-        from selenium.webdriver.common.action_chains import ActionChains
-        ActionChains(self.driver).send_keys(key).perform()
-
-    def screenshot(self):
-        return self.driver.get_screenshot_as_png()
-
-    def problems(self):
-        """Console errors and warnings, and requests for anything but the page itself."""
-        found = [f"console {e['level']}: {e['message']}" for e in self.driver.get_log('browser')
-                 if e['level'] in ('SEVERE', 'WARNING')]
-        for entry in self.driver.get_log('performance'):
-            message = json.loads(entry['message'])['message']
-            params = message['params']
-            # What the page asked for, not the browser's own new-tab page before it.
-            if message['method'] == 'Network.requestWillBeSent' and params.get('documentURL') == url:
-                request = params['request']['url']
-                if request != url and not request.startswith('data:'):
-                    found.append(f'request: {request}')
-        return found
-
-    def quit(self):
-        self.driver.quit()
-
-
-class Firefox:
-    def __init__(self):
-        profile = tempfile.mkdtemp(dir=work)
-        with socket.socket() as s:
-            s.bind(('127.0.0.1', 0))
-            port = s.getsockname()[1]
-        # The page's console on standard output, the browser's own kept off it; no background traffic.
-        prefs = {'marionette.port': port, 'devtools.console.stdout.content': True,
-                 'devtools.console.stdout.chrome': False, 'app.normandy.enabled': False,
-                 'messaging-system.rsexperimentloader.enabled': False,
-                 # Full screen refused, as in a frame: the page plays in its viewport, whose size
-                 # the window sets (headless full screen would take the whole headless screen).
-                 'full-screen-api.enabled': False,
-                 'full-screen-api.allow-trusted-requests-only': False, 'app.update.disabledForTesting': True,
-                 'browser.shell.checkDefaultBrowser': False, 'datareporting.policy.dataSubmissionEnabled': False,
-                 'toolkit.telemetry.reportingpolicy.firstRun': False, 'network.captive-portal-service.enabled': False,
-                 'network.connectivity-service.enabled': False, 'browser.safebrowsing.update.enabled': False}
-        with open(os.path.join(profile, 'user.js'), 'w') as f:
-            for name, value in prefs.items():
-                f.write(f'user_pref("{name}", {json.dumps(value)});\n')
-        self.log = open(os.path.join(work, 'firefox.log'), 'w+')
-        self.process = subprocess.Popen(['firefox-esr', '--headless', '--marionette', '--remote-allow-system-access', '--no-remote',
-                                         '--profile', profile, 'about:blank'],
-                                        stdout=self.log, stderr=subprocess.STDOUT)
-        self.sock = wait_for('Marionette', 60, lambda: self._connect(port))
-        self.buffer = b''
-        self.id = 0
-        self._read()  # the server's greeting
-        self.call('WebDriver:NewSession', {'capabilities': {'alwaysMatch': {'acceptInsecureCerts': True}}})
-
-    def _connect(self, port):
-        try:
-            return socket.create_connection(('127.0.0.1', port))
-        except OSError:
-            return None
-
-    def _read(self):
-        """One message: its length in decimal, a colon, then that many bytes of JSON."""
-        while b':' not in self.buffer:
-            self.buffer += self.sock.recv(65536)
-        length, _, self.buffer = self.buffer.partition(b':')
-        while len(self.buffer) < int(length):
-            self.buffer += self.sock.recv(1 << 20)
-        message, self.buffer = self.buffer[:int(length)], self.buffer[int(length):]
-        return json.loads(message)
-
-    def call(self, command, params=None):
-        self.id += 1
-        data = json.dumps([0, self.id, command, params or {}]).encode()
-        self.sock.sendall(str(len(data)).encode() + b':' + data)
-        _, _, error, result = self._read()
-        if error:
-            fail(f"{command}: {error.get('error')}: {error.get('message')}")
-        return result.get('value') if isinstance(result, dict) else result
-
-    def viewport(self, width, height, ratio):
-        self.call('Marionette:SetContext', {'value': 'chrome'})
-        self.call('WebDriver:ExecuteScript', {
-            'script': f'Services.prefs.setCharPref("layout.css.devPixelsPerPx", "{ratio}")', 'args': []})
-        self.call('Marionette:SetContext', {'value': 'content'})
-        # The window's outer size less what the viewport lacks of it.
-        self.call('WebDriver:SetWindowRect', {'width': width, 'height': height})
-        inner = self.script('return [innerWidth, innerHeight]')
-        self.call('WebDriver:SetWindowRect', {'width': 2 * width - inner[0], 'height': 2 * height - inner[1]})
-
-    def open(self, address):
-        self.call('WebDriver:Navigate', {'url': address})
-
-    def script(self, code):
-        return self.call('WebDriver:ExecuteScript', {'script': code, 'args': []})
-
-    def click(self, css):
-        element = self.call('WebDriver:FindElement', {'using': 'css selector', 'value': css})
-        self.call('WebDriver:ElementClick', {'id': list(element.values())[0]})
-
-    def key(self, key):
-        self.call('WebDriver:PerformActions', {'actions': [{'type': 'key', 'id': 'keyboard', 'actions': [
-            {'type': 'keyDown', 'value': key}, {'type': 'keyUp', 'value': key}]}]})
-        self.call('WebDriver:ReleaseActions')
-
-    def screenshot(self):
-        return base64.b64decode(self.call('WebDriver:TakeScreenshot', {'full': False, 'hash': False}))
-
-    def problems(self):
-        """Console errors and warnings, script errors, and what the page fetched beyond itself."""
-        self.log.flush()
-        self.log.seek(0)
-        # Firefox's own components log here too: with a prefix of their name, or from their code.
-        own = re.compile(r'^console\.\w+: \w+: |^JavaScript \w+: (resource|chrome)://')
-        found = [line.strip() for line in self.log
-                 if line.startswith(('console.error', 'console.warn', 'JavaScript error', 'JavaScript warning'))
-                 and not own.match(line)]
-        found += [f'request: {name}' for name in
-                  self.script("return performance.getEntriesByType('resource').map(e => e.name)")]
-        return found
-
-    def quit(self):
-        try:
-            self.call('WebDriver:DeleteSession')
-        finally:
-            self.process.kill()
-            self.process.wait()
-
-
 ESCAPE, ENTER = '\ue00c', '\ue007'
-b = Chromium() if browser == 'chromium' else Firefox()
+b = browsers.Chromium(work) if browser == 'chromium' else browsers.Firefox(work)
 shots = 0
 
 
@@ -234,6 +62,29 @@ try:
             && !document.querySelector('canvas') && document.activeElement.id === 'start-button'""")
     if not shown:
         fail('before Start: no warning and focused Start button, or a canvas already')
+    # The touch icon a home screen shows decodes as a 180 x 180 picture.
+    icon = wait_for('the touch icon', 10, lambda: b.script(
+        "const i = new Image(); i.src = document.querySelector('link[rel=apple-touch-icon]').href;"
+        " return i.complete && [i.naturalWidth, i.naturalHeight]"))
+    if icon != [180, 180]:
+        fail(f'the touch icon is {icon}')
+
+    # On a phone, upright and on its side, everything up to Start is on screen without scrolling,
+    # in text still large enough to read.
+    for width, height in ((360, 640), (640, 360)):
+        b.viewport(width, height, 2)
+        wrong = b.script("""const off = [];
+            for (const css of ['h1', '#start > p', '.notice:not(#reduced-motion)', '#start-button']) {
+              const e = document.querySelector(css), r = e.getBoundingClientRect();
+              if (r.height === 0 || r.top < 0 || r.left < 0 || r.bottom > innerHeight || r.right > innerWidth)
+                off.push(css);
+              if (parseFloat(getComputedStyle(e).fontSize) < 14) off.push(css + ' (too small to read)');
+            }
+            if (document.documentElement.scrollHeight > innerHeight || scrollY !== 0) off.push('the page scrolls');
+            return off""")
+        if wrong:
+            fail(f'at {width}x{height} CSS pixels: {", ".join(wrong)}')
+    b.viewport(1280, 720, 1)
 
     b.click('#start-button')
     playing(1280, 720, 'at device pixel ratio 1')
@@ -242,6 +93,16 @@ try:
     b.key(ESCAPE)
     if wait_for('the start screen after Escape', 20, start_screen) != '1':
         fail('the program did not end with status 1')
+
+    # Back while playing ends the run as Escape does, and the page stays.
+    b.script("document.body.dataset.stayed = 'yes'")
+    b.click('#start-button')
+    wait_for('a frame before Back', 60, lambda: frame(1280, 720))
+    b.back()
+    if wait_for('the start screen after Back', 20, start_screen) != '1':
+        fail('Back did not end the program with status 1')
+    if b.script('return document.body.dataset.stayed') != 'yes':
+        fail('Back left the page')
 
     # Start by keyboard, at device pixel ratio 2; then a resize while playing.
     b.viewport(640, 360, 2)
@@ -271,16 +132,26 @@ try:
     b.click('#fatal button')
     if wait_for('the start screen after OK', 20, start_screen) != '1':
         fail('the program did not end with status 1 after the fatal box')
-    if b.script('return document.activeElement.id') != 'start-button':
-        fail('Start does not have the keyboard after OK')
+    wait_for('Start to have the keyboard after OK', 10, lambda: b.script('return document.activeElement.id') == 'start-button')
 
     expected = f'Fatal-Error: {FRAME_TEXT}'
-    problems = b.problems()
+    problems = b.problems(url)
     if not any(expected in p for p in problems):
         fail(f'the console does not hold "{expected}"')
     problems = [p for p in problems if expected not in p]
     if problems:
         fail('; '.join(problems))
+
+    # A run that has ended leaves no history entry behind: Back then leaves the page. The page
+    # anew, without the memory cap.
+    b.open(url)
+    b.click('#start-button')
+    wait_for('a frame before the last Escape', 60, lambda: frame(1280, 720))
+    b.key(ESCAPE)
+    wait_for('the start screen after the last Escape', 20, start_screen)
+    wait_for('the run\'s history entry to go', 10, lambda: b.script('return history.state === null'))
+    b.back()
+    wait_for('Back to leave the page', 20, lambda: b.script("return !document.getElementById('start-button')"))
 finally:
     b.quit()
 print(f'ok: {browser}, {shots} screenshots')
