@@ -20,6 +20,7 @@ let starting = null; // the run whose program is setting itself up
 // back) ends the run as Escape does instead of leaving the page. A run that ends otherwise takes
 // its entry away again: once it has ended, Back leaves the page as it would any other.
 let entry = false;
+let unwound = Promise.resolve(); // settles once the entry of the last run has gone
 
 // Emscripten's SDL listens on the window and the document and never lets go, which would keep
 // every ended run's memory alive. What a run's program adds is taken away when it ends.
@@ -140,6 +141,11 @@ function ended(r, status) {
   run = null;
   if (entry) {
     entry = false;
+    // Back lands a moment later; a Start before then must not take it for its own.
+    unwound = new Promise(resolve => {
+      addEventListener('popstate', resolve, { once: true });
+      setTimeout(resolve, 1000);
+    });
     history.back();
   }
   startScreen.dataset.exitStatus = status;
@@ -171,6 +177,7 @@ async function enterFullscreen() {
 async function play() {
   if (startScreen.hidden) return;
   startScreen.hidden = true;
+  await unwound;
   history.pushState({ playing: true }, '');
   entry = true;
   const fullscreen = await enterFullscreen();
