@@ -13,6 +13,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+sys.dont_write_bytecode = True  # no cache beside the sources
 import browsers  # noqa: E402
 
 page = 'file://' + os.path.abspath(sys.argv[1])

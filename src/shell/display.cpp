@@ -12,6 +12,14 @@
 #endif
 #if defined(__EMSCRIPTEN__)
 #include <emscripten.h>
+
+// Emscripten's SDL sets the alpha byte of every pixel in JavaScript on each flip, unless told
+// that the pixels come opaque, as match_store makes them; and it need not read the canvas back
+// on the first lock, as the program writes every pixel.
+EM_JS(void, present_opaque, (), {
+    SDL.defaults.opaqueFrontBuffer = false;
+    SDL.defaults.discardOnLock = true;
+});
 #endif
 
 // SDL releases before 1.2.10 cannot pick the desktop size for a mode of 0 x 0. The bytes are
@@ -64,10 +72,7 @@ void prefer_software_presentation()
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
 #endif
 #if defined(__EMSCRIPTEN__)
-    // Emscripten's SDL sets the alpha byte of every pixel in JavaScript on each flip, unless
-    // told that the pixels come opaque, as match_store makes them; and it need not read the
-    // canvas back on the first lock, as the program writes every pixel.
-    EM_ASM(SDL.defaults.opaqueFrontBuffer = false; SDL.defaults.discardOnLock = true;);
+    present_opaque();
 #endif
 }
 

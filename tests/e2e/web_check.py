@@ -8,7 +8,8 @@ import os
 import subprocess
 import sys
 
-import browsers
+sys.dont_write_bytecode = True  # no cache beside the sources
+import browsers  # noqa: E402
 from browsers import fail, wait_for
 
 browser, page, tool, work = sys.argv[1:5]
