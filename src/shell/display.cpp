@@ -10,17 +10,6 @@
 #if defined(VELMORADE_HAVE_X11)
 #include <X11/Xlib.h>
 #endif
-#if defined(__EMSCRIPTEN__)
-#include <emscripten.h>
-
-// Emscripten's SDL sets the alpha byte of every pixel in JavaScript on each flip, unless told
-// that the pixels come opaque, as match_store makes them; and it need not read the canvas back
-// on the first lock, as the program writes every pixel.
-EM_JS(void, present_opaque, (), {
-    SDL.defaults.opaqueFrontBuffer = false;
-    SDL.defaults.discardOnLock = true;
-});
-#endif
 
 // SDL releases before 1.2.10 cannot pick the desktop size for a mode of 0 x 0. The bytes are
 // compared one by one, so 1.3.0 and 2.0.0 take the fixed window too.
@@ -70,9 +59,6 @@ void prefer_software_presentation()
 #if !defined(_WIN32)
     setenv("SDL_RENDER_DRIVER", "software", 0);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-#endif
-#if defined(__EMSCRIPTEN__)
-    present_opaque();
 #endif
 }
 

@@ -84,7 +84,6 @@ function launch(r) {
   createVelmorade({
     canvas: r.canvas,
     keyboardListeningElement: r.canvas,
-    screenIsReadOnly: true, // the program only writes the screen: no readback on each lock
     print: text => { if (!/ called \(and ignored\)$/.test(text)) console.log(text); },
     printErr: text => console.error(text),
     showBox,
