@@ -4,8 +4,8 @@ In Chromium, starts the page STARTS times (default 5) at 1280 x 720 and 1920 x 1
 click on Start to the first frame put on the canvas; in the same page it times a fresh fill of
 the same W x H x 56 bytes (a typed array, allocated and filled). Then, in Chromium and Firefox at
 both sizes, the browser's CPU (all of its processes) over PLAY_S seconds of play, against the
-floor page beside this script (14 frames put with putImageData at 40 a second). Prints medians
-and the samples."""
+floor page beside this script (14 frames put with putImageData at 40 a second), the two in turn
+ROUNDS times. Prints the start-up medians and samples, and the play means with each turn's ratio."""
 import os
 import statistics
 import sys
@@ -20,7 +20,8 @@ page = 'file://' + os.path.abspath(sys.argv[1])
 floor = 'file://' + os.path.join(os.path.dirname(os.path.abspath(__file__)), 'web_floor.html')
 starts = int(sys.argv[2]) if len(sys.argv) > 2 else 5
 SIZES = ((1280, 720), (1920, 1080))
-PLAY_S = 15
+PLAY_S = 10
+ROUNDS = 3
 
 # Notes the time of the click on Start and of each picture the program puts on a canvas.
 WATCH = '''const s = document.createElement('script'); s.textContent = `
@@ -99,20 +100,26 @@ def startup(b):
 
 
 def play(b, browser):
+    """Floor and page in turn, ROUNDS times at each size: the floor drifts from minute to minute."""
     for width, height in SIZES:
         b.viewport(width, height, 1)
-        b.open(floor)
-        wait(b, 'window.flips > 5')
-        floor_cores, floor_fps = play_cost(b)
-        b.open(page)
-        b.script(WATCH)
-        b.click('#start-button')
-        wait(b, 'window.drawn')
-        page_cores, page_fps = play_cost(b)
-        b.script(ESCAPE)
-        wait(b, 'history.state === null')  # the run's history entry gone, before the next page
-        print(f'| {browser} | {width} x {height} | {floor_cores:.2f} ({floor_fps:.1f}/s) | '
-              f'{page_cores:.2f} ({page_fps:.1f}/s) | {page_cores / floor_cores:.2f} |')
+        floor_runs, page_runs = [], []
+        for _ in range(ROUNDS):
+            b.open(floor)
+            wait(b, 'window.flips > 5')
+            floor_runs.append(play_cost(b))
+            b.open(page)
+            b.script(WATCH)
+            b.click('#start-button')
+            wait(b, 'window.drawn')
+            page_runs.append(play_cost(b))
+            b.script(ESCAPE)
+            wait(b, 'history.state === null')  # the run's history entry gone, before the next page
+        floor_cores, page_cores = (statistics.mean(c for c, _ in runs) for runs in (floor_runs, page_runs))
+        floor_fps, page_fps = (statistics.mean(f for _, f in runs) for runs in (floor_runs, page_runs))
+        print(f'| {browser} | {width} x {height} | {floor_cores:.3f} ({floor_fps:.1f}/s) | '
+              f'{page_cores:.3f} ({page_fps:.1f}/s) | {page_cores / floor_cores:.2f} '
+              f'({" ".join(f"{p[0] / f[0]:.2f}" for f, p in zip(floor_runs, page_runs))}) |')
 
 
 work = tempfile.mkdtemp()
@@ -122,8 +129,8 @@ for browser in ('chromium', 'firefox'):
     try:
         if browser == 'chromium':
             startup(b)
-            print(f'\nPlaying, cores used over {PLAY_S} s (frames put a second):\n')
-            print('| browser | size | floor page | Velmorade | page / floor |')
+            print(f'\nPlaying, mean cores used over {ROUNDS} turns of {PLAY_S} s (frames put a second):\n')
+            print('| browser | size | floor page | Velmorade | page / floor (each turn) |')
             print('|---|---|---|---|---|')
         play(b, browser)
     finally:
