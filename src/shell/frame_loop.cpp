@@ -45,6 +45,14 @@ static void surface_colours(const SDL_PixelFormat *format, Uint32 &black, Uint32
                                        : black | format->Rmask | format->Gmask | format->Bmask;
 }
 
+// True when the store's words are the surface's own pixels, so that a frame is shown as it lies.
+static bool store_fits(const SDL_PixelFormat *format)
+{
+    Uint32 black = 0, white = 0;
+    surface_colours(format, black, white);
+    return format->BytesPerPixel == 4 && black == store_black && white == store_white;
+}
+
 void match_store(const SDL_Surface *surface, std::uint32_t *store)
 {
     if (surface->format->BytesPerPixel != 4)
@@ -65,10 +73,10 @@ static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
     const int cols = std::min(SCREEN_WIDTH, surface->w);
     const int rows = std::min(SCREEN_HEIGHT, surface->h);
     const SDL_PixelFormat *format = surface->format;
-    Uint32 black = 0, white = 0;
-    surface_colours(format, black, white);
-    if (format->BytesPerPixel != 4 || black != store_black || white != store_white) {
+    if (!store_fits(format)) {
         // 8, 16 and 24 bits, or another 32-bit layout: pixel by pixel, as the surface's own colours.
+        Uint32 black = 0, white = 0;
+        surface_colours(format, black, white);
         convert_frame(frame, cols, rows, static_cast<std::uint8_t *>(surface->pixels),
                       static_cast<std::size_t>(surface->pitch), format->BytesPerPixel, black, white);
         return;
@@ -88,8 +96,7 @@ void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame)
     const std::size_t frame_words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT);
 #if defined(__EMSCRIPTEN__)
     // The store already holds the canvas's own opaque pixels, at the canvas's size.
-    if (surface->format->BytesPerPixel == 4 && surface->w == SCREEN_WIDTH && surface->h == SCREEN_HEIGHT &&
-        store_black == SDL_MapRGB(surface->format, 0, 0, 0)) {
+    if (surface->w == SCREEN_WIDTH && surface->h == SCREEN_HEIGHT && store_fits(surface->format)) {
         put_frame(store + static_cast<std::size_t>(frame) * frame_words, SCREEN_WIDTH, SCREEN_HEIGHT);
         return;
     }
