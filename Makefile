@@ -5,6 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-windows
 WEB_BUILD  ?= build-web
+WEB_CMAKE  ?= build-emscripten
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
@@ -74,12 +75,16 @@ windows: deps
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && cpack
 
-# The web page, $(WEB_BUILD)/velmorade.html: one file that holds the program and its page. Debian's
-# emcc runs its tools with the first node on PATH, which must find Debian's own JavaScript modules.
+# The web app, $(WEB_BUILD)/, a folder to copy to a static host: velmorade.html, one file that
+# holds the program and its page and works alone too, its manifest, icons and service worker.
+# Emscripten builds in $(WEB_CMAKE); a $(WEB_BUILD) that was once its build tree is made anew.
+# Debian's emcc runs its tools with the first node on PATH, which must find Debian's own
+# JavaScript modules.
 web: export NODE_PATH := /usr/share/nodejs
 web: deps
-	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(WEB_BUILD) -j $(JOBS)
+	[ ! -f $(WEB_BUILD)/CMakeCache.txt ] || rm -rf $(WEB_BUILD)
+	emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMORADE_WEB_APP=$(CURDIR)/$(WEB_BUILD)
+	cmake --build $(WEB_CMAKE) -j $(JOBS)
 
 # The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb.
 package: build
@@ -128,4 +133,4 @@ screenshots: build
 # Refuses while the Debian 13 chroot in $(BUILD) has anything mounted: it would reach the system's /dev.
 clean:
 	@! findmnt -rn -o TARGET | grep -q '^$(CURDIR)/$(BUILD)/' || { echo "$(BUILD) has mounts in it"; exit 1; }
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_CMAKE)

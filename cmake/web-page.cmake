@@ -1,7 +1,9 @@
 # web-page.cmake: makes the web page one self-contained file by putting the icon, the touch icon
 # for a phone's home screen, the program's script (with its WebAssembly inside) and the page's
-# own script into the page's template.
-#   cmake -DTEMPLATE=html -DICON=svg -DTOUCH_ICON=png -DPROGRAM=js -DPAGE=js -DOUTPUT=html -P web-page.cmake
+# own script into the page's template; then the service worker, its cache named after what the
+# page and the app's other files hold, so that each new build is a new worker.
+#   cmake -DTEMPLATE=html -DICON=svg -DTOUCH_ICON=png -DPROGRAM=js -DPAGE=js -DOUTPUT=html
+#         -DWORKER=js -DAPP_FILES=file,... -DWORKER_OUTPUT=js -P web-page.cmake
 cmake_minimum_required(VERSION 3.16) # @NAME@ is text, not a variable
 file(READ ${TEMPLATE} html)
 file(READ ${ICON} icon)
@@ -35,3 +37,15 @@ string(REPLACE "@TOUCH_ICON@" "${touch_icon}" html "${html}")
 string(REPLACE "@PAGE@" "${page}" html "${html}")
 string(REPLACE "@PROGRAM@" "${program}" html "${html}")
 file(WRITE ${OUTPUT} "${html}")
+
+set(contents "${html}")
+string(REPLACE "," ";" app_files "${APP_FILES}")
+foreach(file ${app_files})
+  file(SHA256 ${file} hash)
+  string(APPEND contents "${hash}")
+endforeach()
+string(SHA256 version "${contents}")
+string(SUBSTRING ${version} 0 16 version)
+file(READ ${WORKER} worker)
+string(REPLACE "@VERSION@" "${version}" worker "${worker}")
+file(WRITE ${WORKER_OUTPUT} "${worker}")

@@ -21,6 +21,11 @@ let starting = null; // the run whose program is setting itself up
 // its entry away again: once it has ended, Back leaves the page as it would any other.
 let entry = false;
 let unwound = Promise.resolve(); // settles once the entry of the last run has gone
+// While a run plays nothing touches the screen, so a phone would dim and lock it: the page holds
+// a screen wake lock from Start to the run's end. The browser lets it go while the page is
+// hidden; it is taken again when the page comes back. Where there is none to be had, it plays
+// all the same.
+let wakeLock = null; // the lock held, its request still pending, or null
 
 // Emscripten's SDL listens on the window and the document and never lets go, which would keep
 // every ended run's memory alive. What a run's program adds is taken away when it ends.
@@ -57,6 +62,7 @@ function begin(fullscreen, settle) {
   }
   canvas.focus();
   run = r;
+  keepAwake();
 }
 
 function sized(r, entry) {
@@ -138,6 +144,7 @@ function ended(r, status) {
   r.canvas.remove();
   if (r.stop === 'replaced' || run !== r) return;
   run = null;
+  letSleep();
   if (entry) {
     entry = false;
     // Back lands a moment later; a Start before then must not take it for its own.
@@ -152,6 +159,26 @@ function ended(r, status) {
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   startScreen.hidden = false;
   if (!dialog.open) startButton.focus();
+}
+
+async function keepAwake() {
+  if (!run || wakeLock || !navigator.wakeLock || document.visibilityState !== 'visible') return;
+  const pending = navigator.wakeLock.request('screen').catch(() => null);
+  wakeLock = pending;
+  const lock = await pending;
+  if (wakeLock !== pending) { // the run ended meanwhile
+    if (lock) lock.release().catch(() => {});
+    return;
+  }
+  wakeLock = lock;
+  if (lock) lock.addEventListener('release', () => { if (wakeLock === lock) wakeLock = null; });
+}
+
+// A lock still on its way is let go when it arrives, by keepAwake.
+function letSleep() {
+  const held = wakeLock;
+  wakeLock = null;
+  if (held && held.release) held.release().catch(() => {});
 }
 
 // The program's error box: a modal dialog with the title, the text and OK.
@@ -197,3 +224,15 @@ dialog.addEventListener('close', () => { if (!run) startButton.focus(); });
 document.addEventListener('fullscreenchange', () => {
   if (!document.fullscreenElement && run && run.fullscreen) end(run, 'escape');
 });
+document.addEventListener('visibilitychange', keepAwake);
+
+// Served from a host, the page is an app that can be installed: it links its manifest and has a
+// worker keep its files for use offline. Opened as a file it does neither, and asks for nothing.
+if (location.protocol === 'https:' || location.protocol === 'http:') {
+  const manifest = document.createElement('link');
+  manifest.rel = 'manifest';
+  manifest.href = 'manifest.webmanifest';
+  document.head.append(manifest);
+  // Absent where the host is not a secure one (plain http beyond this machine).
+  if (navigator.serviceWorker) navigator.serviceWorker.register('sw.js').catch(() => {});
+}
