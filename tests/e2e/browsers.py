@@ -19,15 +19,24 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(what, seconds, poll):
-    """Polls poll() until it returns something true; returns that."""
+def wait_for(what, seconds, poll, detail=None):
+    """Polls poll() until it returns something true; returns that. On failure, says detail()."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         result = poll()
         if result:
             return result
         time.sleep(0.05)
-    fail(f'timed out waiting for {what}')
+    fail(f'timed out waiting for {what}' + (f': {detail()}' if detail else ''))
+
+
+def listening(port):
+    """True once a server takes connections on the port of 127.0.0.1."""
+    try:
+        socket.create_connection(('127.0.0.1', port)).close()
+        return True
+    except OSError:
+        return False
 
 
 class Chromium:

@@ -531,10 +531,12 @@ saver_window_16 | saver_window_30)
     expect_exit 0
     ;;
 web)
-    # The page opened as a file from a folder that holds it alone; web_check.py drives the browser.
+    # The page opened as a file from a folder that holds it alone, then the app's whole folder
+    # served; web_check.py drives the browser.
     mkdir "$work/page" && cp "$package" "$work/page/" || fail "cannot copy $package"
     /usr/bin/python3 "$(dirname "$0")/web_check.py" "${E2E_BROWSER:-chromium}" "$work/page/$(basename "$package")" \
-        "$tools/e2e_tool" "$work" >"$work/out" 2>&1 || fail "$(grep '^FAIL' "$work/out" || tail -3 "$work/out")"
+        "$tools/e2e_tool" "$work" "$(dirname "$package")" >"$work/out" 2>&1 ||
+        fail "$(grep '^FAIL' "$work/out" || tail -3 "$work/out")"
     ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
