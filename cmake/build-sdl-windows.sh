@@ -10,7 +10,20 @@ here=$(cd "$(dirname "$0")" && pwd)
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 prefix=$dir/sdl
 host=x86_64-w64-mingw32
-[ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ] && exit 0
+
+# A delay-import library for SDL.dll, for the screen saver: it loads SDL itself, from Velmorade's
+# own folder, before the first call into it. Made from the DLL's own list of exports.
+delay_library() {
+    [ -f "$prefix/lib/libSDL.delay.a" ] && return 0
+    { echo "LIBRARY SDL.dll"; echo EXPORTS
+      $host-objdump -p "$prefix/bin/SDL.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p'
+    } >"$prefix/lib/SDL.def"
+    $host-dlltool --input-def "$prefix/lib/SDL.def" --dllname SDL.dll --output-delaylib "$prefix/lib/libSDL.delay.a"
+}
+if [ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ]; then
+    delay_library
+    exit 0
+fi
 
 # Debian 13 has no classic SDL 1.2 source; bookworm's stays on the mirrors through its long-term
 # support, so it comes from the system's own mirror whatever release the system runs.
@@ -41,4 +54,5 @@ step install.log make install
 $host-strip "$prefix/bin/SDL.dll"
 cp COPYING "$prefix/COPYING-SDL.txt"
 dpkg-parsechangelog -S Version >"$prefix/debian-version"
+delay_library
 echo "SDL for Windows in $prefix"

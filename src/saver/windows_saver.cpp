@@ -5,6 +5,12 @@
 // what differs is how it ends: full screen at the first key, mouse button or real movement of
 // the mouse, in the preview when the window it draws into is gone. A saver started by the system
 // has nobody to answer a box, so its failures go to stderr (stderr.txt beside it) with status 1.
+//
+// The setup installs it in the system folder, where Screen Saver Settings look for savers, and
+// SDL.dll in Velmorade's own folder. So SDL is imported lazily, and loaded here by its full path
+// before anything calls it: beside the saver, or from the folder the setup recorded when the
+// saver runs from the system folder. SDL.dll is never taken from the system folder or the search
+// path, where it would be another program's.
 #include "pattern/pattern.h"
 #include "saver/scr_args.h"
 #include "shell/shell.h"
@@ -15,8 +21,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 constexpr int MOUSE_SLACK = 4; // pixels the mouse may drift before the user counts as back
+// Where the setup records Velmorade's folder: its entry in Apps, value InstallLocation.
+constexpr const wchar_t *UNINSTALL_KEY = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmorade";
 
 static HWND preview_window; // the window the preview draws into, else null
 static bool mouse_seen;
@@ -27,6 +36,39 @@ static int mouse_x, mouse_y; // where the mouse was first seen, full screen
     std::fprintf(stderr, "velmorade.scr: %s\n", what);
     std::exit(1);
 }
+
+// The folder part of a path, in place: what comes before its last backslash.
+static void cut_to_folder(wchar_t *path)
+{
+    wchar_t *slash = std::wcsrchr(path, L'\\');
+    *(slash != nullptr ? slash : path) = L'\0';
+}
+
+// Loads SDL.dll from Velmorade's folder, so that the lazy imports find it already loaded.
+static bool load_sdl()
+{
+    wchar_t folder[MAX_PATH];
+    wchar_t system[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        fail("cannot tell where velmorade.scr is");
+    cut_to_folder(folder);
+    const UINT system_length = GetSystemDirectoryW(system, MAX_PATH);
+    if (system_length > 0 && system_length < MAX_PATH && _wcsicmp(folder, system) == 0) {
+        DWORD size = sizeof folder;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, L"InstallLocation", RRF_RT_REG_SZ, nullptr, folder,
+                         &size) != ERROR_SUCCESS)
+            fail("Velmorade's folder is not recorded: install Velmorade again");
+    }
+    wchar_t library[MAX_PATH];
+    if (std::swprintf(library, MAX_PATH, L"%ls\\SDL.dll", folder) < 0 ||
+        LoadLibraryExW(library, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) == nullptr)
+        fail("cannot load SDL.dll from Velmorade's folder: install Velmorade again");
+    return true;
+}
+
+// SDL's start-up code calls into SDL before main, so SDL is loaded while the statics are set up.
+[[maybe_unused]] static const bool sdl_loaded = load_sdl();
 
 static void start_video()
 {
