@@ -26,7 +26,7 @@ endif
 # To make the .deb: dpkg-shlibdeps works out its Depends, and CPack finds the programs with file.
 DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
-WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils nsis
 # To build the web page: Debian's Emscripten, SDL 1.2 and its library cache included, and
 # rsvg-convert for the touch icon a phone's home screen shows.
 WEB_PACKAGES := cmake make emscripten librsvg2-bin
@@ -67,7 +67,8 @@ build: deps
 run: build
 	./$(BUILD)/velmorade || [ $$? -eq 1 ]
 
-# The Windows release, $(WIN_BUILD)/velmorade-<version>-win64.zip, with SDL built for it once.
+# The Windows release, $(WIN_BUILD)/velmorade-<version>-win64.zip and the setup beside it,
+# velmorade-<version>-win64-setup.exe, with SDL built for it once.
 windows: deps
 	cmake/build-sdl-windows.sh $(WIN_BUILD)
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=Release \

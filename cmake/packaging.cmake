@@ -1,5 +1,5 @@
 # packaging.cmake: `cpack` makes the release packages from the install rules: a .deb on Linux,
-# a zip on Windows.
+# a zip on Windows; the build makes the Windows setup too.
 set(CPACK_PACKAGE_NAME velmorade)
 set(CPACK_PACKAGE_VENDOR "The Velmorade authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen optical illusion of running diamond stripes")
@@ -8,6 +8,22 @@ if(WIN32)
   # A zip holding one folder, velmorade-<version>-win64, to unpack anywhere.
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME velmorade-${PROJECT_VERSION}-win64)
+  # Beside it, the setup that installs the same files as Windows users expect, made with NSIS
+  # from the files the zip holds, installed into setup-files first.
+  find_program(MAKENSIS makensis)
+  if(NOT MAKENSIS)
+    message(FATAL_ERROR "makensis (nsis) is needed to make the Windows setup")
+  endif()
+  set(SETUP_FILE velmorade-${PROJECT_VERSION}-win64-setup.exe)
+  add_custom_command(OUTPUT ${SETUP_FILE}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf setup-files
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/setup-files --strip >/dev/null
+    COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILES=${CMAKE_BINARY_DIR}/setup-files
+            -DICON=${PROJECT_SOURCE_DIR}/data/icons/velmorade.ico -DOUTFILE=${CMAKE_BINARY_DIR}/${SETUP_FILE}
+            ${PROJECT_SOURCE_DIR}/cmake/windows-setup.nsi
+    DEPENDS velmorade velmorade-scr cmake/windows-setup.nsi data/icons/velmorade.ico
+            ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt ${CMAKE_BINARY_DIR}/LICENSE-SDL.txt)
+  add_custom_target(setup ALL DEPENDS ${SETUP_FILE})
 else()
   set(CPACK_GENERATOR DEB)
   execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)

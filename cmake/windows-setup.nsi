@@ -1,0 +1,110 @@
+; windows-setup.nsi: the Windows setup, a 64-bit NSIS installer. It puts the program and its
+; licences under Program Files, a Start-menu entry, the screen saver in the system folder (where
+; Screen Saver Settings list savers) and an entry in Apps with its uninstaller.
+;   makensis -DVERSION=1.0.0 -DFILES=DIR -DICON=ico -DOUTFILE=setup.exe windows-setup.nsi
+; FILES holds what the zip holds: velmorade.exe, velmorade.scr, SDL.dll, README.txt and the
+; licences. SDL.dll stays in Velmorade's own folder; the saver loads it from there.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+RequestExecutionLevel admin
+
+!define NAME "Velmorade"
+!define PUBLISHER "The Velmorade authors"
+; The saver reads InstallLocation here to find SDL.dll.
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmorade"
+
+Name "${NAME}"
+OutFile "${OUTFILE}"
+; A 64-bit installer sees the 64-bit Program Files, system folder and registry as they are.
+InstallDir "$PROGRAMFILES64\${NAME}"
+; Installing over an earlier install keeps its folder.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${NAME} ${VERSION}"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${NAME}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "${NAME} setup"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "LegalCopyright" "Copyright ${PUBLISHER}, MIT licence"
+
+!include MUI2.nsh
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+; The warning comes first, before anything is installed.
+!define MUI_WELCOMEPAGE_TITLE "Velmorade ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Velmorade is a full-screen optical illusion: black-and-white diamond stripes that run toward the centre inside a disc and away from it outside. This setup installs the program, with an entry in the Start menu, and the screen saver.$\r$\n$\r$\nPhotosensitivity warning: high-contrast stripes in motion can trigger seizures in people with photosensitive epilepsy. Do not run Velmorade, or use it as a screen saver, where such a person may see it.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
+; The MIT licence asks nothing of a user: the page shows it, and Next goes on.
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "Velmorade is free software under this licence. Using it does not require accepting it."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${FILES}\LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "Velmorade is installed. Start it from the Start menu; Escape ends it.$\r$\n$\r$\nTo use it as your screen saver, choose Velmorade in Screen Saver Settings."
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; The Start-menu entry and the registry are everyone's, as the files are.
+Function .onInit
+  SetShellVarContext all
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+FunctionEnd
+
+Section "Velmorade" main
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "${FILES}\velmorade.exe"
+  File "${FILES}\SDL.dll"
+  File "${FILES}\README.txt"
+  File "${FILES}\LICENSE.txt"
+  File "${FILES}\LICENSE-SDL.txt"
+  SetOutPath "$SYSDIR"
+  File "${FILES}\velmorade.scr"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${NAME}.lnk" "$INSTDIR\velmorade.exe" "" "$INSTDIR\velmorade.exe" 0 \
+    SW_SHOWNORMAL "" "Full-screen optical illusion of running diamond stripes"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\velmorade.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "https://velmorade.github.io/"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize ${main} $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; Only what the setup put there goes; the user's choice of screen saver and the other savers in
+; the system folder stay. stdout.txt and stderr.txt are what the program wrote beside itself.
+Section "Uninstall"
+  Delete "$SYSDIR\velmorade.scr"
+  Delete "$SMPROGRAMS\${NAME}.lnk"
+  Delete "$INSTDIR\velmorade.exe"
+  Delete "$INSTDIR\SDL.dll"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\LICENSE-SDL.txt"
+  Delete "$INSTDIR\stdout.txt"
+  Delete "$INSTDIR\stderr.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
