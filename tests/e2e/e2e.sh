@@ -2,8 +2,9 @@
 # e2e.sh CHECK BUILD_DIR [PACKAGE]: runs velmorade on a private Xvfb and checks what a user
 # would see. With a PACKAGE the program is the one it carries: a .deb is unpacked and a desktop
 # entry installed on the system is started through its Exec line, both with a PATH that lacks
-# /usr/games; a Windows zip is unpacked and run under Wine; the web page is opened in the
-# headless browser that E2E_BROWSER names (chromium, firefox).
+# /usr/games; a Windows zip is unpacked and run under Wine, and the Windows setup installs and
+# uninstalls under Wine; the web page is opened in the headless browser that E2E_BROWSER names
+# (chromium, firefox).
 #
 # E2E_SDL picks the SDL 1.2 underneath: unset, the one the program links; "compat",
 # sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
@@ -207,6 +208,16 @@ check_desktop() {
     place=
 }
 
+# The Windows saver's /s: full screen, the screen a frame that moves; a key ends it with status 0.
+check_saver() {
+    start_app -- /s
+    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    wait_for 30 shows_frame 1280 720 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
+    moving 1280 720 || fail "the picture does not move"
+    xdotool key a
+    expect_exit 0
+}
+
 # exec_line ROOT ENTRY: the program a desktop entry starts, under ROOT.
 exec_line() {
     local exec
@@ -239,11 +250,14 @@ case $package in
 *.desktop)
     exec_line "" "$package"
     ;;
-*.zip)
-    # The Windows release: unpacked as a user would, run under Wine in one prefix kept beside it.
+*.zip | *-setup.exe)
+    # The Windows release under Wine, in a prefix kept beside it: the zip unpacked as a user
+    # would; the setup, which installs into the system, in a fresh copy of that prefix.
     wine=$(dpkg -L wine64 2>/dev/null | grep '/wine64$' | head -1)
     [ -x "$wine" ] || fail "wine64 is not installed"
-    export WINEPREFIX=${WINEPREFIX:-$(dirname "$package")/wine} WINEDEBUG=-all,+msgbox WINEDLLOVERRIDES="mscoree,mshtml="
+    # No menu entries on this system for the shortcuts the setup makes.
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$package")/wine} WINEDEBUG=-all,+msgbox \
+        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     # Made once, as it takes a while. Managed=N: without a window manager, Wine's managed
     # windows take seconds to close.
     (
@@ -253,11 +267,17 @@ case $package in
             "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
             "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
     ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
-    unzip -q "$package" -d "$work/release" || fail "cannot unpack $package"
-    prog=$(echo "$work"/release/*/velmorade.exe)
-    [ -f "$prog" ] || fail "no velmorade.exe in $package"
-    # The preview host, built beside the release for the tests, goes beside the saver.
-    cp "$(dirname "$package")/preview_host.exe" "$(dirname "$prog")/" || fail "no preview_host.exe beside $package"
+    if [ "${package%.zip}" = "$package" ]; then
+        cp -a "$WINEPREFIX" "$work/prefix" || fail "cannot copy the Wine prefix"
+        export WINEPREFIX=$work/prefix
+        prog=$package
+    else
+        unzip -q "$package" -d "$work/release" || fail "cannot unpack $package"
+        prog=$(echo "$work"/release/*/velmorade.exe)
+        [ -f "$prog" ] || fail "no velmorade.exe in $package"
+        # The preview host, built beside the release for the tests, goes beside the saver.
+        cp "$(dirname "$package")/preview_host.exe" "$(dirname "$prog")/" || fail "no preview_host.exe beside $package"
+    fi
     ;;
 esac
 
@@ -427,15 +447,60 @@ out_of_memory)
         fail "stderr: $(cat "$work/err")"
     ;;
 scr_full_screen)
-    # The Windows saver's /s: full screen, the screen a frame; a key ends it with status 0.
     start_x 1280x720x24
     prog=${prog%.exe}.scr
-    start_app -- /s
-    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
-    wait_for 30 shows_frame 1280 720 -root >/dev/null || fail "screen is not a frame: $(cat "$work/match.err")"
-    moving 1280 720 || fail "the picture does not move"
-    xdotool key a
-    expect_exit 0
+    check_saver
+    ;;
+setup)
+    # The setup in a fresh prefix, silently as administrators deploy it, twice, the second time
+    # over an older install; the program from its Start-menu entry; the saver as Windows runs it
+    # from the system folder; then the uninstaller, which must leave nothing of it behind and
+    # everything else as it was.
+    start_x 1280x720x24
+    c=$WINEPREFIX/drive_c
+    folder="$c/Program Files/Velmorade"
+    link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Velmorade.lnk"
+    apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmorade'
+    version=${package##*/velmorade-}
+    version=${version%-win64-setup.exe}
+    echo "another saver" >"$c/windows/system32/other.scr"
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
+    start_app -- /S
+    expect_exit 0 60
+    for f in velmorade.exe SDL.dll README.txt LICENSE.txt LICENSE-SDL.txt uninstall.exe; do
+        [ -f "$folder/$f" ] || fail "no $f in Program Files"
+    done
+    [ -f "$c/windows/system32/velmorade.scr" ] || fail "no velmorade.scr in the system folder"
+    ! ls "$c"/windows/system32/SDL* "$c"/windows/syswow64/SDL* 2>/dev/null || fail "SDL in the system folder"
+    [ -f "$link" ] || fail "no Start-menu entry"
+    entry=$("$wine" reg query "$apps" 2>/dev/null)
+    for value in DisplayName DisplayVersion Publisher DisplayIcon UninstallString EstimatedSize; do
+        grep -q "^ *$value " <<<"$entry" || fail "the Apps entry has no $value"
+    done
+    "$wine" reg add "$apps" /v DisplayVersion /d 0.9.0 /f >/dev/null
+    start_app -- /S
+    expect_exit 0 60
+    "$wine" reg query "$apps" /v DisplayVersion | grep -q "REG_SZ *$version" || fail "the upgrade left another version"
+
+    target=$(strings "$link" | grep -m1 '^[A-Z]:\\.*\.exe$')
+    [ "$target" = 'C:\Program Files\Velmorade\velmorade.exe' ] || fail "the Start-menu entry starts $target"
+    prog=$target
+    start_app
+    check_desktop 1280 720
+    prog='C:\windows\system32\velmorade.scr'
+    check_saver
+
+    # The uninstaller goes on in a copy of itself: the prefix's processes all end with it.
+    prog='C:\Program Files\Velmorade\uninstall.exe'
+    start_app -- /S
+    expect_exit 0 60
+    timeout 60 "$(dirname "$wine")/wineserver64" -w || fail "the uninstaller did not finish"
+    left=$(cd "$c" && ls -d "Program Files/Velmorade" windows/system32/velmorade.scr "${link#"$c"/}" 2>/dev/null)
+    [ -z "$left" ] || fail "the uninstaller left $left"
+    ! "$wine" reg query "$apps" >/dev/null 2>&1 || fail "the uninstaller left the Apps entry"
+    [ -f "$c/windows/system32/other.scr" ] || fail "the uninstaller removed another saver"
+    "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE | grep -qF 'other.scr' ||
+        fail "the uninstaller changed the user's choice of saver"
     ;;
 scr_preview)
     # /p HWND: the saver draws into the settings dialog's window, here the test host's 320x240
