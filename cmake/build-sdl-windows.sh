@@ -16,7 +16,10 @@ host=x86_64-w64-mingw32
 delay_library() {
     [ -f "$prefix/lib/libSDL.delay.a" ] && return 0
     { echo "LIBRARY SDL.dll"; echo EXPORTS
-      $host-objdump -p "$prefix/bin/SDL.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p'
+      # Each export's name ends its line in the table: "[   0] SDL_AddTimer", or with newer
+      # binutils "[   0] +base[   1]  0000 SDL_AddTimer".
+      $host-objdump -p "$prefix/bin/SDL.dll" | awk '/^\[Ordinal\/Name Pointer\] Table/ { table = 1; next }
+          table && /^\t\[/ { print $NF } table && /^$/ { exit }'
     } >"$prefix/lib/SDL.def"
     $host-dlltool --input-def "$prefix/lib/SDL.def" --dllname SDL.dll --output-delaylib "$prefix/lib/libSDL.delay.a"
 }
