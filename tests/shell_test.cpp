@@ -55,20 +55,57 @@ TEST(IsDisplayDriver, DriversThatShowNothingCountOnlyWhenAskedFor)
     EXPECT_FALSE(is_display_driver("dummy", "dummy2"));
 }
 
-TEST(PreferSoftwarePresentation, LeavesTheUsersOwnChoice)
+TEST(ChoosePresentation, SoftwareOnX11WhereTheUserChoseNothing)
 {
+    const SDL_version compat{1, 2, 68};
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
     unsetenv("SDL_RENDER_DRIVER");
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "opengl", 1);
-    prefer_software_presentation();
+    choose_presentation(compat);
     EXPECT_STREQ(std::getenv("SDL_RENDER_DRIVER"), "software");
     EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "opengl");
+    EXPECT_EQ(std::getenv("SDL_VIDEODRIVER"), nullptr);
     setenv("SDL_RENDER_DRIVER", "opengl", 1);
     unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
-    prefer_software_presentation();
+    choose_presentation(compat);
     EXPECT_STREQ(std::getenv("SDL_RENDER_DRIVER"), "opengl");
     EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "0");
     unsetenv("SDL_RENDER_DRIVER");
     unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
+}
+
+// SDL 3 refuses to start on Wayland without a GPU framebuffer, so a Wayland driver the user named
+// keeps SDL's framebuffer; classic SDL, which has no renderer, is told nothing.
+TEST(ChoosePresentation, NoSoftwareFramebufferOnWaylandOrClassicSdl)
+{
+    unsetenv("SDL_RENDER_DRIVER");
+    unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
+    setenv("SDL_VIDEODRIVER", "Wayland", 1);
+    choose_presentation(SDL_version{1, 2, 68});
+    EXPECT_EQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), nullptr);
+    EXPECT_STREQ(std::getenv("SDL_VIDEODRIVER"), "Wayland");
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("SDL_RENDER_DRIVER");
+    unsetenv("WAYLAND_DISPLAY");
+    choose_presentation(SDL_version{1, 2, 15});
+    EXPECT_EQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), nullptr);
+    EXPECT_EQ(std::getenv("SDL_RENDER_DRIVER"), nullptr);
+}
+
+TEST(LargestMode, TheOutputsOwnPixelsAmongSdlsModes)
+{
+    SDL_Rect big{0, 0, 2880, 1620}, wide{0, 0, 3000, 1000}, small{0, 0, 1920, 1080};
+    SDL_Rect *modes[] = {&small, &big, &wide, nullptr};
+    int width = 0, height = 0;
+    ASSERT_TRUE(largest_mode(modes, width, height));
+    EXPECT_EQ(width, 2880);
+    EXPECT_EQ(height, 1620);
+    SDL_Rect *none[] = {nullptr};
+    EXPECT_FALSE(largest_mode(none, width, height));
+    EXPECT_FALSE(largest_mode(nullptr, width, height));
+    EXPECT_FALSE(largest_mode(reinterpret_cast<SDL_Rect **>(-1), width, height));
+    EXPECT_EQ(width, 2880);
 }
 
 TEST(MonitorAt, ThePointersMonitorElseThePrimaryElseTheFirst)

@@ -1,5 +1,5 @@
-// display.cpp: which SDL versions, video drivers and displays the program takes, and how SDL 2
-// and 3 under sdl12-compat are asked to present.
+// display.cpp: which SDL versions, video drivers and displays the program takes, how SDL 2 and 3
+// under sdl12-compat are asked to present, X11 or Wayland, and the desktop's size in pixels.
 #include "shell/shell.h"
 
 #include <algorithm>
@@ -49,17 +49,91 @@ bool sdl_uses_x11()
     return driver == nullptr || *driver == '\0' || same_name(driver, "x11");
 }
 
+bool largest_mode(SDL_Rect **modes, int &width, int &height)
+{
+    // SDL 1.2 lists none as null and every size as -1.
+    if (modes == nullptr || modes == reinterpret_cast<SDL_Rect **>(-1))
+        return false;
+    long best = 0;
+    for (SDL_Rect **mode = modes; *mode != nullptr; mode++) {
+        const long area = static_cast<long>((*mode)->w) * (*mode)->h;
+        if (area > best) {
+            best = area;
+            width = (*mode)->w;
+            height = (*mode)->h;
+        }
+    }
+    return best > 0;
+}
+
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+static bool is_set(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Whether the output the compositor shows the program on is scaled. Told to report the desktop in
+// the compositor's own units, as SDL 2 always does, SDL's Wayland driver lists the output's own
+// pixels as its largest mode, which is larger than the desktop on a scaled output.
+static bool wayland_output_scaled()
+{
+    setenv("SDL_VIDEODRIVER", "wayland", 1);
+    const bool own_scaling = is_set("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY");
+    if (!own_scaling)
+        setenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY", "0", 1);
+    bool scaled = false;
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+        const SDL_VideoInfo *info = SDL_GetVideoInfo();
+        int width = 0, height = 0;
+        scaled = largest_mode(SDL_ListModes(nullptr, SDL_FULLSCREEN), width, height) &&
+                 (width != info->current_w || height != info->current_h);
+        SDL_Quit();
+    }
+    if (!own_scaling)
+        unsetenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    return scaled;
+}
+#endif
+
 // sdl12-compat presents each frame through SDL's renderer, OpenGL by default. Without a 3D driver
 // Mesa draws that GL on the CPU, a whole core for one textured rectangle a frame, and under
 // memory pressure its context fails inside SDL_SetVideoMode, before the program can say why.
-// The software renderer into the window's own framebuffer is a copy, as classic SDL always drew;
-// classic SDL ignores both settings. A user's own setting wins.
-void prefer_software_presentation()
+// On X11 the software renderer into the window's own framebuffer is a copy, as classic SDL always
+// drew. Through Xwayland, though, a compositor magnifies a scaled output's picture, so in a
+// Wayland session the program takes SDL's Wayland driver where the output is scaled, or where
+// there is no X server, and draws there in the output's own pixels. Wayland gives SDL no window
+// framebuffer but one a GPU renderer provides, which SDL 3 refuses to start without and SDL 2
+// takes regardless; the software renderer into it still costs least there. Classic SDL has only
+// X11 and ignores all of it. A user's own settings win.
+void choose_presentation(const SDL_version &linked)
 {
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+    if (!sdl_is_compat(linked))
+        return;
+    if (!is_set("SDL_VIDEODRIVER") && is_set("WAYLAND_DISPLAY")) {
+        const bool wayland = wayland_output_scaled() || !is_set("DISPLAY");
+        setenv("SDL_VIDEODRIVER", wayland ? "wayland" : "x11", 1);
+    }
     setenv("SDL_RENDER_DRIVER", "software", 0);
-    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    const char *driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver == nullptr || !same_name(driver, "wayland"))
+        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+#else
+    (void)linked;
 #endif
+}
+
+void desktop_size(int &width, int &height)
+{
+    const SDL_VideoInfo *info = SDL_GetVideoInfo();
+    width = info->current_w;
+    height = info->current_h;
+    char driver[32] = "";
+    SDL_VideoDriverName(driver, sizeof driver);
+    if (same_name(driver, "wayland"))
+        largest_mode(SDL_ListModes(nullptr, SDL_FULLSCREEN), width, height);
 }
 
 // SDL 2 has no renderer for a display of 256 colours or fewer, and SDL 3 refuses one and then

@@ -33,7 +33,6 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
     // The desktop's size by number: sdl12-compat turns a 0 x 0 request into a window that only a
     // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one. On several
     // monitors, one of them, without SDL's full screen, which would switch modes to fit it.
-    const SDL_VideoInfo *info = SDL_GetVideoInfo();
     SDL_Rect monitor{};
     const bool one_monitor = desktop && pick_monitor(monitor);
     SDL_Surface *screen = nullptr;
@@ -41,7 +40,9 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
         place_window(monitor);
         screen = SDL_SetVideoMode(monitor.w, monitor.h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
     } else if (desktop) {
-        screen = SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
+        int width = 0, height = 0;
+        desktop_size(width, height);
+        screen = SDL_SetVideoMode(width, height, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
     } else {
         screen = SDL_SetVideoMode(FIXED_WIDTH, FIXED_HEIGHT, 0, SDL_DOUBLEBUF);
     }
@@ -81,7 +82,7 @@ int main(int argc, char *argv[])
     (void)argv;
 
     const SDL_version linked = *SDL_Linked_Version();
-    prefer_software_presentation();
+    choose_presentation(linked);
     if (sdl_is_compat(linked) && palettized_display())
         showError("The display has 256 colours or fewer; SDL 2 and SDL 3 cannot draw on it.", 1);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)

@@ -24,8 +24,17 @@ bool palettized_display();
 // `requested`, the value of SDL_VIDEODRIVER (may be null).
 bool is_display_driver(const char *driver, const char *requested);
 
-// Asks SDL 2 and 3 under sdl12-compat to draw without OpenGL, unless the user chose otherwise.
-void prefer_software_presentation();
+// Chooses, before SDL starts, how SDL 2 and 3 under sdl12-compat present: in a Wayland session the
+// Wayland driver where the output is scaled or there is no X server, else X11; on X11 without
+// OpenGL. Sets only what the user has not set.
+void choose_presentation(const SDL_version &linked);
+
+// The largest of a mode list from SDL_ListModes; false when it lists none, or every size.
+bool largest_mode(SDL_Rect **modes, int &width, int &height);
+
+// The size a desktop-sized mode takes, once video has started: the desktop's, and on Wayland the
+// output's own pixels, which SDL 2 lists as its largest mode while it reports the scaled size.
+void desktop_size(int &width, int &height);
 
 // Which of `count` monitors the program fills: the first that holds the pointer, else the
 // primary one (an index, or -1 for none), else the first.
