@@ -20,7 +20,10 @@ static void show_box(const char *title, const char *text)
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -96,9 +99,19 @@ static bool on_button(const Box &b, int x, int y)
     return x >= b.button_x && x <= b.button_x + BUTTON_WIDTH && y >= b.button_y && y <= b.button_y + BUTTON_HEIGHT;
 }
 
+// SDL, which may still be running when the box shows, turns SIGTERM and SIGINT into an event
+// that nobody reads while the box waits: a logout could not end the program. They end it at
+// once, with the status it ends with after the box.
+static void end_now(int)
+{
+    _exit(1);
+}
+
 // Shows the dialog and returns once it has been dismissed. Does nothing without a display.
 static void show_box(const char *title, const char *text)
 {
+    std::signal(SIGTERM, end_now);
+    std::signal(SIGINT, end_now);
     Display *dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)
         return;
