@@ -12,7 +12,7 @@
 # without OpenGL unless the check names a GL renderer in SDL_RENDER_DRIVER, as a user may.
 # E2E_LAYOUT gives the monitors and saver_xscreensaver checks two monitors: "randr", one Xvfb
 # screen split into two RandR monitors; "xorg", two X screens of Xorg's dummy driver joined by
-# Xinerama.
+# Xinerama. The wayland checks run the program in a sway session instead of on Xvfb.
 set -u
 
 check=$1
@@ -81,6 +81,59 @@ start_layout() {
     *) fail "no such layout: ${E2E_LAYOUT:-}" ;;
     esac
     start_wm
+}
+
+# start_sway "WxH@SCALE..." [SDL variables]: sway, headless with the pixman renderer and
+# Xwayland, one output for each size and scale, the last one focused; the program then runs
+# there as in that desktop session. sway refuses root, so sway, the program and the tools that
+# talk to it run as nobody, from copies in the work folder.
+NOBODY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+start_sway() {
+    local i=0 output
+    chmod 755 "$work"
+    mkdir -m 700 "$work/wl" && cp "$prog" "$work/wl/velmorade" && chown -R 65534:65534 "$work/wl" ||
+        fail "cannot set up sway's session"
+    prog=$work/wl/velmorade
+    for output in $1; do
+        i=$((i + 1))
+        echo "output HEADLESS-$i mode ${output%@*} scale ${output#*@} position $((i * 4000)) 0"
+    done >"$work/wl/config"
+    printf '%s\n' 'xwayland enable' "exec env >$work/wl/session" >>"$work/wl/config"
+    env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless WLR_RENDERER=pixman \
+        WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=$i "${NOBODY[@]}" sway -c "$work/wl/config" >"$work/sway.log" 2>&1 &
+    xserver=$!
+    wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "sway did not start: $(tail -3 "$work/sway.log")"
+    unset DISPLAY
+    export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl
+    export $(grep -E '^(WAYLAND_DISPLAY|DISPLAY|SWAYSOCK)=' "$work/wl/session")
+    launcher=${NOBODY[*]}
+    in_sway swaymsg focus output "HEADLESS-$i" >/dev/null
+}
+in_sway() { "${NOBODY[@]}" "$@"; }
+
+# wl_frame OUTPUT W H: the output's picture, taken with grim, equals a frame; prints its number.
+wl_frame() {
+    in_sway grim -o "$1" -t ppm - >"$work/shot.ppm" 2>/dev/null && "$tools/e2e_tool" match "$2" "$3" "$work/shot.ppm" 2>"$work/match.err"
+}
+
+# check_wayland OUTPUT W H SHELL: the program fills the output with exact frames that move, in a
+# window of that shell (xwayland, xdg_shell), and Escape ends it with status 1.
+check_wayland() {
+    local first= now i shell
+    wait_for 30 wl_frame "$1" "$2" "$3" >/dev/null || fail "$1 is not a ${2}x$3 frame: $(cat "$work/match.err")"
+    for ((i = 0; i < 200; i++)); do
+        now=$(wl_frame "$1" "$2" "$3") && { [ -n "$first" ] || first=$now; [ "$now" = "$first" ] || break; }
+        sleep 0.05
+    done
+    [ "$i" -lt 200 ] || fail "the picture on $1 does not move"
+    shell=$(in_sway swaymsg -t get_tree | grep -o '"shell": "[a-z_]*"' | sort -u | tr -d '" ')
+    [ "$shell" = "shell:$4" ] || fail "the window's shell is ${shell:-none}, not $4"
+    # Through Xwayland it draws as on X11, without OpenGL.
+    [ "$4" = xdg_shell ] || on_named_sdl
+    # A virtual keyboard's first key may come before its keymap has reached the program.
+    escaped() { in_sway wtype -s 200 -k Escape; wait_for 2 app_gone; }
+    wait_for 20 escaped || fail "Escape did not end it"
+    expect_exit 1
 }
 
 # What a mode change would alter: RandR's outputs and modes, and the XFree86-VidMode mode that
@@ -390,6 +443,13 @@ fatal_box)
     kill -0 "$app" 2>/dev/null || fail "did not wait for the box"
     xdotool key Return
     expect_exit 1
+    # A logout's SIGTERM ends it at once while the box waits, with the same status.
+    if [ -z "$wine" ]; then
+        start_app SDL_VIDEODRIVER=no_such_driver
+        wait_for 20 have_window Fatal-Error || fail "no Fatal-Error window the second time"
+        kill -TERM "$app"
+        expect_exit 1 5
+    fi
     if [ -n "$wine" ]; then
         # Wine traces what its message box holds. SDL's Windows start-up sends the program's
         # stderr to stderr.txt beside it.
@@ -602,6 +662,50 @@ web)
     /usr/bin/python3 "$(dirname "$0")/web_check.py" "${E2E_BROWSER:-chromium}" "$work/page/$(basename "$package")" \
         "$tools/e2e_tool" "$work" "$(dirname "$package")" >"$work/out" 2>&1 ||
         fail "$(grep '^FAIL' "$work/out" || tail -3 "$work/out")"
+    ;;
+wayland)
+    # Each scale of one output in turn, as E2E_SCALES gives them: exact frames at the output's own
+    # pixels, through Xwayland where it is not scaled and nothing else is asked for.
+    start_sway "1920x1080@1"
+    for scale in ${E2E_SCALES:-1 1.5 2}; do
+        w=$(awk -v s="$scale" 'BEGIN { print 1920 * s }') h=$(awk -v s="$scale" 'BEGIN { print 1080 * s }')
+        in_sway swaymsg output HEADLESS-1 mode "${w}x$h" scale "$scale" >/dev/null
+        start_app
+        shell=xdg_shell
+        [ "$scale" != 1 ] || [ -n "${SDL_VIDEODRIVER:-}" ] || shell=xwayland
+        check_wayland HEADLESS-1 "$w" "$h" "$shell"
+    done
+    ;;
+wayland_outputs)
+    # Two outputs, the second scaled and focused: it gets the frames, the first stays as it was.
+    start_sway "1280x720@1 2880x1620@1.5"
+    in_sway grim -o HEADLESS-1 -t ppm - >"$work/before.ppm" || fail "no screenshot of the first output"
+    start_app
+    wait_for 30 wl_frame HEADLESS-2 2880 1620 >/dev/null || fail "the second output is not a frame: $(cat "$work/match.err")"
+    in_sway grim -o HEADLESS-1 -t ppm - | cmp -s - "$work/before.ppm" || fail "the first output changed"
+    check_wayland HEADLESS-2 2880 1620 xdg_shell
+    ;;
+wayland_faults)
+    # SIGTERM while it plays, and the compositor going away under it, each end it with status 1;
+    # so does SIGTERM while a Fatal-Error box waits, here SDL 3's for a user's own setting that
+    # keeps it from drawing on Wayland at all.
+    start_sway "2880x1620@1.5"
+    start_app
+    wait_for 30 wl_frame HEADLESS-1 2880 1620 >/dev/null || fail "not a frame: $(cat "$work/match.err")"
+    kill -TERM "$app"
+    expect_exit 1
+    if [ "${E2E_SDL:-}" = sdl3 ]; then
+        start_app SDL_VIDEODRIVER=wayland SDL_FRAMEBUFFER_ACCELERATION=0
+        wait_for 20 grep -q 'Fatal-Error' "$work/err" || fail "no Fatal-Error line"
+        sleep 1
+        kill -TERM "$app"
+        expect_exit 1
+    fi
+    start_app
+    wait_for 30 wl_frame HEADLESS-1 2880 1620 >/dev/null || fail "not a frame: $(cat "$work/match.err")"
+    { kill -9 "$xserver" && wait "$xserver"; } 2>/dev/null
+    xserver=
+    expect_exit 1 10
     ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
