@@ -27,13 +27,13 @@ WebAssembly.Memory.prototype.grow = function (pages) {
   if ((this.buffer.byteLength >>> 16) + pages > 768) throw new RangeError('over the 48 MiB the test allows');
   return grow.call(this, pages);
 };'''
-# Counts the screen wake locks the page holds, from its first request on.
-WATCH_WAKE_LOCK = '''window.wakeLocksHeld = 0;
+# Keeps every screen wake lock the page is granted, from its first request on, to count those not
+# yet released; kept, a lock the page lets go cannot be collected before its release is seen.
+WATCH_WAKE_LOCK = '''window.wakeLocks = [];
 const request = navigator.wakeLock.request.bind(navigator.wakeLock);
 navigator.wakeLock.request = async type => {
   const lock = await request(type);
-  window.wakeLocksHeld++;
-  lock.addEventListener('release', () => window.wakeLocksHeld--);
+  window.wakeLocks.push(lock);
   return lock;
 };'''
 
@@ -67,7 +67,9 @@ def page_script(code):
 
 
 def wake_locks(count, when):
-    wait_for(f'{count} wake lock(s) held {when}', 10, lambda: b.script('return window.wakeLocksHeld') == count)
+    def held():
+        return b.script('return window.wakeLocks.filter(lock => !lock.released).length')
+    wait_for(f'{count} wake lock(s) held {when}', 10, lambda: held() == count, lambda: f'{held()} held')
 
 
 def start_screen():
