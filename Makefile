@@ -49,9 +49,29 @@ lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
 bench: PACKAGES += $(TEST_PACKAGES)
 
+# Elsewhere than on Debian, what building and running needs, looked for by the commands and the
+# headers; named with the packages of the larger distributions when something is missing.
+HEADERS := SDL/SDL.h X11/Xlib.h X11/extensions/XShm.h X11/extensions/Xrandr.h X11/extensions/Xinerama.h
+INCLUDE_DIRS ?= /usr/include /usr/local/include
+define NOT_DEBIAN
+No apt-get or dpkg here, so nothing is installed for you. Velmorade needs CMake, make, a C++17
+compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama:
+  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel
+  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama
+  elsewhere, the same under your distribution's names. `make test` and the packages need Debian.
+endef
+export NOT_DEBIAN
+
 # Installs only what is missing, so that a machine that has everything never touches apt.
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
+	@if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then \
+		missing=$$(for t in cmake make c++; do command -v $$t >/dev/null 2>&1 || echo $$t; done; \
+			for h in $(HEADERS); do found=; for d in $(INCLUDE_DIRS); do [ -f $$d/$$h ] && found=1; done; \
+				[ -n "$$found" ] || echo $$h; done); \
+		[ -z "$$missing" ] && exit 0; \
+		echo "$$NOT_DEBIAN"; echo "Missing:" $$missing; exit 1; \
+	fi; \
+	missing=$$(for p in $(PACKAGES); do \
 		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
@@ -59,8 +79,12 @@ deps:
 		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
 	fi
 
+# The tests need GoogleTest, which running does not.
+TESTS := ON
+run: TESTS := OFF
+
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORADE_TESTS=$(TESTS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The program ends with status 1 however it ends, Escape included: that status is no make error.

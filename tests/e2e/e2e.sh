@@ -707,6 +707,24 @@ wayland_faults)
     xserver=
     expect_exit 1 10
     ;;
+elsewhere)
+    # Another distribution, without apt-get and dpkg: make names what it needs, then builds the
+    # program once that is there, and it plays.
+    mkdir "$work/bin" && for f in /usr/bin/* /bin/*; do
+        case ${f##*/} in apt-get | dpkg | dpkg-query) ;; *) ln -sf "$f" "$work/bin/" ;; esac
+    done
+    project=$(cd "$(dirname "$0")/../.." && pwd)
+    make_elsewhere() { env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" make -s -C "$project" "$@" >"$work/out" 2>&1; }
+    ! make_elsewhere deps INCLUDE_DIRS="$work/none" || fail "make deps passed without SDL's headers"
+    grep -q '^Missing: SDL/SDL.h' "$work/out" && grep -q 'Fedora:.*sdl12-compat-devel' "$work/out" ||
+        fail "make does not name what it needs: $(head -3 "$work/out")"
+    make_elsewhere build BUILD="$work/build" TESTS=OFF || fail "make build: $(tail -5 "$work/out")"
+    prog=$work/build/velmorade
+    : >"$work/out"
+    start_x 1280x720x24
+    start_app
+    check_desktop 1280 720
+    ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
     # of an instrumented build would report.
