@@ -4,15 +4,18 @@
 # sdl2-compat over SDL 3. For each, at two desktop sizes, the program plays on a private Xvfb for
 # SECONDS (default 20) once its first frame shows; the CPU of the program and of the X server,
 # the program's threads and resident memory are read from /proc, the frame rate from the flip
-# recorder.
+# recorder. Where sway is installed (Debian 13), the same in a headless sway session with
+# Xwayland, at 1920 x 1080 on an output of scale 1 and of scale 1.5 (2880 x 1620 pixels): as
+# started, which takes Xwayland where the output is not scaled, and with SDL's Wayland driver
+# named; with the compositor's CPU and whether OpenGL is loaded.
 set -eu
 build=${1:-build}
 seconds=${2:-20}
 recorder=$build/tests/e2e/libflip_recorder.so
 work=$(mktemp -d)
-xvfb= app=
+xvfb= app= sway=
 cleanup() {
-    kill -9 $app $xvfb 2>/dev/null || true
+    kill -9 $app $xvfb $sway 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
 }
@@ -58,5 +61,57 @@ for stack in "${stacks[@]}"; do
             -v f=$((f1 - f0)) -v hz="$hz" -v sec="$seconds" 'BEGIN {
                 printf "| %s | %s | %.1f %% | %.1f %% | %s | %s | %.1f |\n", n, s, 100 * p / hz / sec,
                     100 * x / hz / sec, t, r, f / sec }'
+    done
+done
+
+command -v sway >/dev/null || exit 0
+# sway refuses root: it, the program and swaymsg run as nobody, from copies in the work folder.
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+chmod 755 "$work"
+mkdir -m 700 "$work/wl"
+cp "$build/velmorade" "$recorder" "$work/wl/"
+chown -R 65534:65534 "$work/wl"
+printf '\n| path | scale | program CPU | sway and Xwayland CPU | OpenGL | frames/s |\n|---|---|---|---|---|---|\n'
+for stack in "${stacks[@]}"; do
+    name=${stack% *} lib=${stack##* }
+    [ "$name" != "classic SDL 1.2" ] || continue
+    for scale in 1 1.5; do
+        for driver in "" wayland; do
+            w=$(awk -v s=$scale 'BEGIN { print 1920 * s }') h=$(awk -v s=$scale 'BEGIN { print 1080 * s }')
+            printf 'output HEADLESS-1 mode %sx%s scale %s\nxwayland enable\nexec env >%s\n' "$w" "$h" "$scale" \
+                "$work/wl/session" >"$work/wl/config"
+            rm -f "$work/wl/session" "$work/wl/flips"
+            env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless \
+                WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "${nobody[@]}" sway -c "$work/wl/config" >/dev/null 2>&1 &
+            sway=$!
+            until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done
+            "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin \
+                $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session") ${driver:+SDL_VIDEODRIVER=$driver} \
+                ${lib:+LD_LIBRARY_PATH=$lib} LD_PRELOAD="$work/wl/${recorder##*/}" VELMORADE_FLIP_LOG="$work/wl/flips" \
+                VELMORADE_FLIP_TIMES_ONLY=1 "$work/wl/velmorade" >"$work/wl/out" 2>&1 &
+            app=$!
+            until grep -qs flip "$work/wl/flips"; do
+                kill -0 $app 2>/dev/null || { echo "$name did not play at scale $scale: $(cat "$work/wl/out")" >&2; exit 1; }
+                sleep 0.05
+            done
+            # The compositor's share: sway's, and Xwayland's where it draws through Xwayland.
+            compositor() { local t=$(ticks $sway) x; for x in $(pgrep -u 65534 -x Xwayland); do t=$((t + $(ticks $x))); done; echo $t; }
+            p0=$(ticks $app) c0=$(compositor) f0=$(grep -c flip "$work/wl/flips")
+            sleep "$seconds"
+            p1=$(ticks $app) c1=$(compositor) f1=$(grep -c flip "$work/wl/flips")
+            gl=no
+            ! grep -qE '/lib(GL|GLX|EGL|gallium)[-._]' "/proc/$app/maps" || gl=yes
+            path="$name, Xwayland"
+            env -i XDG_RUNTIME_DIR="$work/wl" $(grep '^SWAYSOCK=' "$work/wl/session") "${nobody[@]}" swaymsg -t get_tree |
+                grep -q '"shell": "xdg_shell"' && path="$name, Wayland"
+            { kill -9 $app $sway && wait; } 2>/dev/null || true
+            app= sway=
+            # Xwayland outlives sway for a moment; the next session's must be the only one.
+            pkill -9 -u 65534 -x Xwayland || true
+            while pgrep -u 65534 -x Xwayland >/dev/null; do sleep 0.05; done
+            awk -v n="$path${driver:+ (named)}" -v s="$scale" -v p=$((p1 - p0)) -v c=$((c1 - c0)) -v g=$gl \
+                -v f=$((f1 - f0)) -v hz="$hz" -v sec="$seconds" 'BEGIN {
+                    printf "| %s | %s | %.1f %% | %.1f %% | %s | %.1f |\n", n, s, 100 * p / hz / sec, 100 * c / hz / sec, g, f / sec }'
+        done
     done
 done

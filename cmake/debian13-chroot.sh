@@ -3,7 +3,8 @@
 # chroot kept in BUILD_DIR/debian13. A clean copy of the project runs its own `make test` there
 # (every check, on Debian 13's compilers and SDL), then the .deb made here is installed with apt
 # and its menu entry passes the desktop check. Needs root, for debootstrap, chroot and mounts.
-# debian13-chroot.sh BUILD_DIR --bench: instead, what playing costs on Debian 13's SDL stacks.
+# debian13-chroot.sh BUILD_DIR --bench: instead, what playing costs on Debian 13's SDL stacks, on
+# Xvfb and in a sway session.
 set -eu
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: the Debian 13 leg needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,7 +63,8 @@ git -C "$src" ls-files -z --cached --others --exclude-standard | tar -C "$src" -
 
 if [ -n "$bench" ]; then
     echo "== Debian 13: what playing costs on each SDL stack"
-    in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends xvfb libsdl2-compat >/dev/null
+    in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends xvfb libsdl2-compat sway xwayland \
+        >/dev/null
     in_root make -C "$project" build >/dev/null
     in_root "$project/bench/play_bench.sh" "$project/build"
     exit 0
