@@ -21,7 +21,7 @@ package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xserver= wm= host= wine= sdl_lib= sdl_core= place=
+app= xserver= wm= host= wine= sdl_lib= sdl_core= place= session=
 # A desktop session always has a runtime folder; without one SDL 3 complains on stderr while
 # it looks for a Wayland display.
 [ -n "${XDG_RUNTIME_DIR:-}" ] || { export XDG_RUNTIME_DIR=$work/runtime; mkdir -m 700 "$XDG_RUNTIME_DIR"; }
@@ -30,6 +30,8 @@ cleanup() {
     for pid in $app $wm $host; do kill -9 "$pid" 2>/dev/null; done
     [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
     kill -9 $xserver 2>/dev/null
+    # A Wayland compositor's session: sway or mutter, Xwayland, D-Bus, helpers.
+    [ -z "$session" ] || kill -9 -- "-$session" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -99,9 +101,10 @@ start_sway() {
         echo "output HEADLESS-$i mode ${output%@*} scale ${output#*@} position $((i * 4000)) 0"
     done >"$work/wl/config"
     printf '%s\n' 'xwayland enable' "exec env >$work/wl/session" >>"$work/wl/config"
-    env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless WLR_RENDERER=pixman \
-        WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=$i "${NOBODY[@]}" sway -c "$work/wl/config" >"$work/sway.log" 2>&1 &
-    xserver=$!
+    setsid env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless \
+        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=$i "${NOBODY[@]}" sway -c "$work/wl/config" \
+        >"$work/sway.log" 2>&1 &
+    xserver=$! session=$!
     wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "sway did not start: $(tail -3 "$work/sway.log")"
     unset DISPLAY
     export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl
@@ -110,6 +113,27 @@ start_sway() {
     in_sway swaymsg focus output "HEADLESS-$i" >/dev/null
 }
 in_sway() { "${NOBODY[@]}" "$@"; }
+
+# start_mutter [--no-x11]: GNOME's compositor, headless with one virtual 1920 x 1080 monitor, in a
+# D-Bus session of its own, as nobody; with Xwayland unless told otherwise.
+start_mutter() {
+    chmod 755 "$work"
+    mkdir -m 700 "$work/wl" && cp "$prog" "$tools/libflip_recorder.so" "$work/wl/" && chown -R 65534:65534 "$work/wl" ||
+        fail "cannot set up mutter's session"
+    prog=$work/wl/velmorade
+    setsid "${NOBODY[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin \
+        dbus-run-session -- mutter --headless --wayland --virtual-monitor 1920x1080 "$@" >"$work/mutter.log" 2>&1 &
+    session=$!
+    wait_for 30 test -S "$work/wl/wayland-0" || fail "mutter did not start: $(tail -3 "$work/mutter.log")"
+    unset DISPLAY
+    export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl WAYLAND_DISPLAY=wayland-0
+    if [ "${1:-}" != --no-x11 ]; then
+        wait_for 30 grep -q 'Using public X11 display' "$work/mutter.log" || fail "mutter has no Xwayland"
+        export DISPLAY=$(grep -o 'Using public X11 display :[0-9]*' "$work/mutter.log" | grep -o ':[0-9]*$')
+        export XAUTHORITY=$(echo "$work"/wl/.mutter-Xwaylandauth.*)
+    fi
+    launcher=${NOBODY[*]}
+}
 
 # wl_frame OUTPUT W H: the output's picture, taken with grim, equals a frame; prints its number.
 wl_frame() {
@@ -706,6 +730,20 @@ wayland_faults)
     { kill -9 "$xserver" && wait "$xserver"; } 2>/dev/null
     xserver=
     expect_exit 1 10
+    ;;
+mutter)
+    # GNOME's compositor, with Xwayland and, with E2E_MUTTER=--no-x11, without: SDL 3 would take
+    # its Wayland driver there by itself, as mutter offers wp_fifo_manager_v1. It plays, with no
+    # Fatal-Error, and SIGTERM ends it with status 1.
+    start_mutter ${E2E_MUTTER:-}
+    # The flip recorder goes to the program alone, past setpriv.
+    launcher+=" env LD_PRELOAD=$work/wl/libflip_recorder.so VELMORADE_FLIP_LOG=$work/wl/flips VELMORADE_FLIP_TIMES_ONLY=1"
+    start_app
+    enough() { [ -f "$work/wl/flips" ] && [ "$(grep -c flip "$work/wl/flips")" -ge 40 ]; }
+    wait_for 60 enough || fail "fewer than 40 frames shown"
+    ! grep -q 'Fatal-Error' "$work/err" || fail "$(grep 'Fatal-Error' "$work/err")"
+    kill -TERM "$app"
+    expect_exit 1
     ;;
 elsewhere)
     # Another distribution, without apt-get and dpkg: make names what it needs, then builds the
