@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 
@@ -52,7 +53,7 @@ bool sdl_uses_x11()
 bool largest_mode(SDL_Rect **modes, int &width, int &height)
 {
     // SDL 1.2 lists none as null and every size as -1.
-    if (modes == nullptr || modes == reinterpret_cast<SDL_Rect **>(-1))
+    if (modes == nullptr || reinterpret_cast<std::intptr_t>(modes) == -1)
         return false;
     long best = 0;
     for (SDL_Rect **mode = modes; *mode != nullptr; mode++) {
