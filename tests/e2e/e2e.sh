@@ -85,7 +85,7 @@ start_layout() {
     start_wm
 }
 
-# start_sway "WxH@SCALE..." [SDL variables]: sway, headless with the pixman renderer and
+# start_sway "WxH@SCALE...": sway, headless with the pixman renderer and
 # Xwayland, one output for each size and scale, the last one focused; the program then runs
 # there as in that desktop session. sway refuses root, so sway, the program and the tools that
 # talk to it run as nobody, from copies in the work folder.
