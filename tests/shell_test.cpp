@@ -95,18 +95,27 @@ TEST(ChoosePresentation, NoSoftwareFramebufferOnWaylandOrClassicSdl)
 
 TEST(LargestMode, TheOutputsOwnPixelsAmongSdlsModes)
 {
-    SDL_Rect big{0, 0, 2880, 1620}, wide{0, 0, 3000, 1000}, small{0, 0, 1920, 1080};
-    SDL_Rect *modes[] = {&small, &big, &wide, nullptr};
+    SDL_Rect big{0, 0, 2880, 1620}, small{0, 0, 1920, 1080};
+    SDL_Rect *modes[] = {&small, &big, nullptr};
     int width = 0, height = 0;
     ASSERT_TRUE(largest_mode(modes, width, height));
     EXPECT_EQ(width, 2880);
     EXPECT_EQ(height, 1620);
+    // A 1280 x 720 output, with one of sdl12-compat's made-up sizes of more pixels but narrower.
+    SDL_Rect hd{0, 0, 1280, 720}, made_up{0, 0, 1152, 864}, taller{0, 0, 1280, 1024};
+    SDL_Rect *hd_modes[] = {&made_up, &hd, nullptr};
+    ASSERT_TRUE(largest_mode(hd_modes, width, height));
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+    SDL_Rect *same_width[] = {&hd, &taller, nullptr};
+    ASSERT_TRUE(largest_mode(same_width, width, height));
+    EXPECT_EQ(height, 1024);
     SDL_Rect *none[] = {nullptr};
     EXPECT_FALSE(largest_mode(none, width, height));
     EXPECT_FALSE(largest_mode(nullptr, width, height));
     // SDL 1.2's marker for "every size".
     EXPECT_FALSE(largest_mode(reinterpret_cast<SDL_Rect **>(-1), width, height)); // NOLINT(performance-no-int-to-ptr)
-    EXPECT_EQ(width, 2880);
+    EXPECT_EQ(width, 1280);
 }
 
 TEST(MonitorAt, ThePointersMonitorElseThePrimaryElseTheFirst)

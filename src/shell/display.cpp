@@ -50,21 +50,24 @@ bool sdl_uses_x11()
     return driver == nullptr || *driver == '\0' || same_name(driver, "x11");
 }
 
+// Largest as SDL orders its modes: widest, then tallest. By that order the output's own mode comes
+// first; sdl12-compat's made-up sizes follow it, some of them taller than a wide output.
 bool largest_mode(SDL_Rect **modes, int &width, int &height)
 {
     // SDL 1.2 lists none as null and every size as -1.
     if (modes == nullptr || reinterpret_cast<std::intptr_t>(modes) == -1)
         return false;
-    long best = 0;
-    for (SDL_Rect **mode = modes; *mode != nullptr; mode++) {
-        const long area = static_cast<long>((*mode)->w) * (*mode)->h;
-        if (area > best) {
-            best = area;
-            width = (*mode)->w;
-            height = (*mode)->h;
+    int best_w = 0, best_h = 0;
+    for (SDL_Rect **mode = modes; *mode != nullptr; mode++)
+        if ((*mode)->w > best_w || ((*mode)->w == best_w && (*mode)->h > best_h)) {
+            best_w = (*mode)->w;
+            best_h = (*mode)->h;
         }
-    }
-    return best > 0;
+    if (best_w == 0 || best_h == 0)
+        return false;
+    width = best_w;
+    height = best_h;
+    return true;
 }
 
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
