@@ -11,7 +11,8 @@ SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 
 # To build and run; the tests add their own below.
-PACKAGES := cmake make g++ libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev libgtest-dev
+PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
+            libwayland-dev wayland-protocols libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
                  openbox libsdl1.2-compat \
                  procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
@@ -55,9 +56,10 @@ HEADERS := SDL/SDL.h X11/Xlib.h X11/extensions/XShm.h X11/extensions/Xrandr.h X1
 INCLUDE_DIRS ?= /usr/include /usr/local/include
 define NOT_DEBIAN
 No apt-get or dpkg here, so nothing is installed for you. Velmorade needs CMake, make, a C++17
-compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama:
-  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel
-  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama
+compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama;
+in a Wayland session of several outputs, libwayland-client's and wayland-protocols find the one in focus:
+  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel
+  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols
   elsewhere, the same under your distribution's names. `make test` and the packages need Debian.
 endef
 export NOT_DEBIAN

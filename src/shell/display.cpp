@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+#include <dlfcn.h>
+#endif
 #if defined(VELMORADE_HAVE_X11)
 #include <X11/Xlib.h>
 #endif
@@ -77,15 +81,53 @@ static bool is_set(const char *name)
     return value != nullptr && *value != '\0';
 }
 
-// Whether the output the compositor shows the program on is scaled. Told to report the desktop in
-// the compositor's own units, as SDL 2 always does, SDL's Wayland driver lists the output's own
-// pixels as its largest mode, which is larger than the desktop on a scaled output.
+// Which of SDL's displays holds the compositor's point (x, y), else the first. SDL 1.2 has no
+// notion of displays: sdl12-compat shows on the one that SDL_VIDEO_FULLSCREEN_DISPLAY numbers,
+// so the number is asked of the SDL 2 interface it runs on, once video has started.
+static int sdl_display_at(int x, int y)
+{
+    struct Bounds {
+        int x, y, w, h;
+    };
+    void *sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    if (sdl2 == nullptr)
+        return 0;
+    auto count = reinterpret_cast<int (*)()>(dlsym(sdl2, "SDL_GetNumVideoDisplays"));
+    auto bounds = reinterpret_cast<int (*)(int, Bounds *)>(dlsym(sdl2, "SDL_GetDisplayBounds"));
+    constexpr int MAX_DISPLAYS = 16;
+    SDL_Rect displays[MAX_DISPLAYS];
+    int listed = 0;
+    for (int i = 0; count != nullptr && bounds != nullptr && i < count() && i < MAX_DISPLAYS; i++) {
+        Bounds b{};
+        if (bounds(i, &b) != 0)
+            break;
+        displays[listed++] = SDL_Rect{static_cast<Sint16>(b.x), static_cast<Sint16>(b.y), static_cast<Uint16>(b.w),
+                                      static_cast<Uint16>(b.h)};
+    }
+    dlclose(sdl2);
+    return monitor_at(displays, listed, -1, true, x, y);
+}
+
+// Probes SDL's Wayland driver, told to report the desktop in the compositor's own units, as SDL 2
+// always does. Where the compositor has several outputs, sdl12-compat is first pointed at the one
+// in focus, unless the user named one. Then: whether that output is scaled, as its largest mode
+// (its own pixels) differs from the desktop size.
 static bool wayland_output_scaled()
 {
-    setenv("SDL_VIDEODRIVER", "wayland", 1);
+    const bool named = is_set("SDL_VIDEODRIVER");
+    if (!named)
+        setenv("SDL_VIDEODRIVER", "wayland", 1);
     const bool own_scaling = is_set("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY");
     if (!own_scaling)
         setenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY", "0", 1);
+    int x = 0, y = 0;
+    if (!is_set("SDL_VIDEO_FULLSCREEN_DISPLAY") && !is_set("SDL_VIDEO_FULLSCREEN_HEAD") &&
+        wayland_focused_output(x, y) && SDL_Init(SDL_INIT_VIDEO) == 0) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%d", sdl_display_at(x, y));
+        SDL_Quit();
+        setenv("SDL_VIDEO_FULLSCREEN_DISPLAY", number, 1);
+    }
     bool scaled = false;
     if (SDL_Init(SDL_INIT_VIDEO) == 0) {
         const SDL_VideoInfo *info = SDL_GetVideoInfo();
@@ -96,7 +138,8 @@ static bool wayland_output_scaled()
     }
     if (!own_scaling)
         unsetenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY");
-    unsetenv("SDL_VIDEODRIVER");
+    if (!named)
+        unsetenv("SDL_VIDEODRIVER");
     return scaled;
 }
 #endif
@@ -106,19 +149,37 @@ static bool wayland_output_scaled()
 // memory pressure its context fails inside SDL_SetVideoMode, before the program can say why.
 // On X11 the software renderer into the window's own framebuffer is a copy, as classic SDL always
 // drew. Through Xwayland, though, a compositor magnifies a scaled output's picture, so in a
-// Wayland session the program takes SDL's Wayland driver where the output is scaled, or where
-// there is no X server, and draws there in the output's own pixels. Wayland gives SDL no window
-// framebuffer but one a GPU renderer provides, which SDL 3 refuses to start without and SDL 2
-// takes regardless; the software renderer into it still costs least there. Classic SDL has only
-// X11 and ignores all of it. A user's own settings win.
+// Wayland session the program takes SDL's Wayland driver where the output in focus is scaled, or
+// where there is no X server, and draws there in the output's own pixels. Wayland gives SDL no
+// window framebuffer but one a GPU renderer provides, which SDL 3 refuses to start without and
+// SDL 2 takes regardless; the software renderer into it still costs least there. Classic SDL has
+// only X11 and ignores all of it. A user's own settings win.
 void choose_presentation(const SDL_version &linked)
 {
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
     if (!sdl_is_compat(linked))
         return;
-    if (!is_set("SDL_VIDEODRIVER") && is_set("WAYLAND_DISPLAY")) {
-        const bool wayland = wayland_output_scaled() || !is_set("DISPLAY");
-        setenv("SDL_VIDEODRIVER", wayland ? "wayland" : "x11", 1);
+    const char *named = std::getenv("SDL_VIDEODRIVER");
+    const bool any = named == nullptr || *named == '\0';
+    if (is_set("WAYLAND_DISPLAY") && (any || same_name(named, "wayland"))) {
+        const bool own_display = is_set("SDL_VIDEO_FULLSCREEN_DISPLAY") || is_set("SDL_VIDEO_FULLSCREEN_HEAD");
+        const bool scaled = wayland_output_scaled();
+        const bool wayland = scaled || !any || !is_set("DISPLAY");
+        if (any)
+            setenv("SDL_VIDEODRIVER", wayland ? "wayland" : "x11", 1);
+        // SDL 3 sizes a new window by the largest scale of all the outputs until it learns its
+        // own; on an unscaled output it is told to work in the compositor's units, as SDL 2 does.
+        if (wayland && !scaled)
+            setenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY", "0", 0);
+        if (!own_display && is_set("SDL_VIDEO_FULLSCREEN_DISPLAY")) {
+            // sdl12-compat opens its window on display 0 unless it centres it, and full screen
+            // keeps the display the window opened on. SDL numbers X11's displays otherwise;
+            // there the program finds the monitor itself.
+            if (!wayland)
+                unsetenv("SDL_VIDEO_FULLSCREEN_DISPLAY");
+            else if (!is_set("SDL_VIDEO_WINDOW_POS"))
+                setenv("SDL_VIDEO_CENTERED", "1", 0);
+        }
     }
     setenv("SDL_RENDER_DRIVER", "software", 0);
     const char *driver = std::getenv("SDL_VIDEODRIVER");

@@ -2,10 +2,11 @@
 //
 // SDL 1.2 knows only the X screen, which spans every monitor: the disc would land on the seam
 // and half of each frame would go to glass no one looks at. The program takes the monitor
-// under the pointer, where the user just started it, as X reports the monitors (RandR 1.5, or
-// Xinerama where RandR has none). Full screen at a size other than the X screen's would have
-// SDL try to switch modes, so the program opens a borderless window of the monitor's size at
-// its place and asks the window manager, where there is one, for its full-screen state.
+// under the pointer, where the user just started it, or in a Wayland session the output in
+// focus, as X reports the monitors (RandR 1.5, or Xinerama where RandR has none). Full screen
+// at a size other than the X screen's would have SDL try to switch modes, so the program opens
+// a borderless window of the monitor's size at its place and asks the window manager, where
+// there is one, for its full-screen state.
 #include "shell/shell.h"
 
 #include <cstdlib>
@@ -105,8 +106,10 @@ bool pick_monitor(SDL_Rect &monitor)
     Window root = 0, child = 0;
     int x = 0, y = 0, wx = 0, wy = 0;
     unsigned int buttons = 0;
-    const bool found =
-        count > 1 && XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &buttons);
+    // Xwayland's pointer is wherever it last left an X window; the compositor knows better.
+    bool found = count > 1 && wayland_focused_output(x, y);
+    if (count > 1 && !found)
+        found = XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &buttons);
     const int screen = DefaultScreen(dpy);
     const SDL_Rect whole = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
     XCloseDisplay(dpy);

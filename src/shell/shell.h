@@ -40,6 +40,10 @@ void desktop_size(int &width, int &height);
 // primary one (an index, or -1 for none), else the first.
 int monitor_at(const SDL_Rect *monitors, int count, int primary, bool pointer_found, int pointer_x, int pointer_y);
 
+// In a Wayland session of several outputs, the compositor's position of the one it gives a new
+// window, the one in focus; false with one output, outside Wayland, or when it does not say.
+bool wayland_focused_output(int &x, int &y);
+
 // True where X reports several monitors, with the one the program fills in `monitor`.
 bool pick_monitor(SDL_Rect &monitor);
 

@@ -702,13 +702,24 @@ wayland)
     done
     ;;
 wayland_outputs)
-    # Two outputs, the second scaled and focused: it gets the frames, the first stays as it was.
+    # Two outputs, 1280 x 720 and 2880 x 1620 at scale 1.5: whichever has the focus gets frames
+    # of its own pixels, as an X11 window or a Wayland one as the scale calls for, and the other
+    # stays as it was.
     start_sway "1280x720@1 2880x1620@1.5"
-    in_sway grim -o HEADLESS-1 -t ppm - >"$work/before.ppm" || fail "no screenshot of the first output"
-    start_app
-    wait_for 30 wl_frame HEADLESS-2 2880 1620 >/dev/null || fail "the second output is not a frame: $(cat "$work/match.err")"
-    in_sway grim -o HEADLESS-1 -t ppm - | cmp -s - "$work/before.ppm" || fail "the first output changed"
-    check_wayland HEADLESS-2 2880 1620 xdg_shell
+    for i in 1 2; do
+        in_sway grim -o "HEADLESS-$i" -t ppm - >"$work/before-$i.ppm" || fail "no screenshot of HEADLESS-$i"
+    done
+    for focus in 2:1:2880:1620 1:2:1280:720; do
+        IFS=: read -r shown other w h <<<"$focus"
+        in_sway swaymsg focus output "HEADLESS-$shown" >/dev/null
+        start_app
+        wait_for 30 wl_frame "HEADLESS-$shown" "$w" "$h" >/dev/null ||
+            fail "HEADLESS-$shown is not a frame: $(cat "$work/match.err")"
+        in_sway grim -o "HEADLESS-$other" -t ppm - | cmp -s - "$work/before-$other.ppm" || fail "HEADLESS-$other changed"
+        shell=xdg_shell
+        [ "$shown" = 2 ] || [ "${SDL_VIDEODRIVER:-}" = wayland ] || shell=xwayland
+        check_wayland "HEADLESS-$shown" "$w" "$h" "$shell"
+    done
     ;;
 wayland_faults)
     # SIGTERM while it plays, and the compositor going away under it, each end it with status 1;
