@@ -609,7 +609,8 @@ scr_settings)
     for args in /c ""; do
         start_app -- $args
         wait_for 20 grep -q 'MSGBOX_OnInit L"Velmorade has nothing to set."' "$work/err" || fail "no box for '$args'"
-        have_window Velmorade || fail "the box is not titled Velmorade"
+        # Wine traces the box before it has mapped and named its window.
+        wait_for 10 have_window Velmorade || fail "the box is not titled Velmorade"
         # Return answers the box once it has the keyboard.
         answered() { xdotool key Return; sleep 0.2; app_gone; }
         wait_for 10 answered || fail "the box does not take Return"
