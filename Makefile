@@ -57,7 +57,7 @@ INCLUDE_DIRS ?= /usr/include /usr/local/include
 define NOT_DEBIAN
 No apt-get or dpkg here, so nothing is installed for you. Velmorade needs CMake, make, a C++17
 compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama;
-in a Wayland session of several outputs, libwayland-client's and wayland-protocols find the one in focus:
+to find the output in focus in a Wayland session, pkg-config, libwayland-client's and wayland-protocols:
   Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel
   Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols
   elsewhere, the same under your distribution's names. `make test` and the packages need Debian.
