@@ -1,7 +1,7 @@
 # web-page.cmake: makes the web page one self-contained file by putting the icon, the touch icon
 # for a phone's home screen, the program's script (with its WebAssembly inside) and the page's
-# own script into the page's template; then the service worker, its cache named after what the
-# page and the app's other files hold, so that each new build is a new worker.
+# own script into the page's template; then the service worker, with the list of the files it
+# keeps, its cache named after what they hold, so that each new build is a new worker.
 #   cmake -DTEMPLATE=html -DICON=svg -DTOUCH_ICON=png -DPROGRAM=js -DPAGE=js -DOUTPUT=html
 #         -DWORKER=js -DAPP_FILES=file,... -DWORKER_OUTPUT=js -P web-page.cmake
 cmake_minimum_required(VERSION 3.16) # @NAME@ is text, not a variable
@@ -38,14 +38,19 @@ string(REPLACE "@PAGE@" "${page}" html "${html}")
 string(REPLACE "@PROGRAM@" "${program}" html "${html}")
 file(WRITE ${OUTPUT} "${html}")
 
+# The worker keeps the page and the app's other files, by the names they have in the folder.
 set(contents "${html}")
+get_filename_component(names ${OUTPUT} NAME)
 string(REPLACE "," ";" app_files "${APP_FILES}")
 foreach(file ${app_files})
   file(SHA256 ${file} hash)
   string(APPEND contents "${hash}")
+  get_filename_component(name ${file} NAME)
+  string(APPEND names ",${name}")
 endforeach()
 string(SHA256 version "${contents}")
 string(SUBSTRING ${version} 0 16 version)
 file(READ ${WORKER} worker)
 string(REPLACE "@VERSION@" "${version}" worker "${worker}")
+string(REPLACE "@FILES@" "${names}" worker "${worker}")
 file(WRITE ${WORKER_OUTPUT} "${worker}")

@@ -5,7 +5,7 @@
 'use strict';
 
 const CACHE = 'velmorade-@VERSION@';
-const FILES = ['velmorade.html', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png', 'icon-maskable-512.png'];
+const FILES = '@FILES@'.split(','); // the page first, then the files beside it
 
 self.addEventListener('install', event => {
   // From the host, not from the browser's HTTP cache, which may still hold the build before.
