@@ -107,9 +107,10 @@ bool pick_monitor(SDL_Rect &monitor)
     int x = 0, y = 0, wx = 0, wy = 0;
     unsigned int buttons = 0;
     // Xwayland's pointer is wherever it last left an X window; the compositor knows better.
-    bool found = count > 1 && wayland_focused_output(x, y);
-    if (count > 1 && !found)
-        found = XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &buttons);
+    bool found = false;
+    if (count > 1)
+        found = wayland_focused_output(x, y) ||
+                XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &buttons);
     const int screen = DefaultScreen(dpy);
     const SDL_Rect whole = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
     XCloseDisplay(dpy);
