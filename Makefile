@@ -6,13 +6,16 @@ ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-windows
 WEB_BUILD  ?= build-web
 WEB_CMAKE  ?= build-emscripten
+SITE_BUILD ?= build-site
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(if $(filter 0,$(shell id -u)),,sudo)
 DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
-            libwayland-dev wayland-protocols libgtest-dev
+            libwayland-dev wayland-protocols
+# A build with the tests (every target but run) needs GoogleTest too.
+GTEST_PACKAGES := libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
                  openbox libsdl1.2-compat \
                  procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
@@ -32,23 +35,30 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archiv
 # rsvg-convert for the touch icon a phone's home screen shows.
 WEB_PACKAGES := cmake make emscripten librsvg2-bin
 LINT_PACKAGES := clang-tidy clang-format cppcheck
+# GitHub's workflow parser comes from npm, which Debian packages apart from Node.js; a system
+# whose npm came with its Node.js keeps that one.
+NPM_PACKAGES := $(if $(shell command -v npm),,npm)
+# The release: the source from git, the web app's zip.
+RELEASE_PACKAGES := git zip
 DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
 SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
 # Built only by the Windows cross build, so absent from the native build's compile commands.
 WINDOWS_ONLY := src/saver/windows_saver.cpp tests/e2e/preview_host.cpp
 
-.PHONY: all run test lint bench package screenshots deps build windows web clean
+.PHONY: all run test lint bench package release site screenshots deps build windows web clean
 
 all: build
 
-test lint: PACKAGES += $(TEST_PACKAGES)
+test lint: PACKAGES += $(TEST_PACKAGES) $(NPM_PACKAGES)
 test windows: PACKAGES += $(WINDOWS_PACKAGES)
 test web bench: PACKAGES += $(WEB_PACKAGES)
 test package: PACKAGES += $(DEB_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
 bench: PACKAGES += $(TEST_PACKAGES)
+test release: PACKAGES += $(RELEASE_PACKAGES)
+release: PACKAGES += $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(WEB_PACKAGES)
 
 # Elsewhere than on Debian, what building and running needs, looked for by the commands and the
 # headers; named with the packages of the larger distributions when something is missing.
@@ -73,17 +83,24 @@ deps:
 		[ -z "$$missing" ] && exit 0; \
 		echo "$$NOT_DEBIAN"; echo "Missing:" $$missing; exit 1; \
 	fi; \
-	missing=$$(for p in $(PACKAGES); do \
+	missing=$$(for p in $(PACKAGES) $(if $(filter ON,$(TESTS)),$(GTEST_PACKAGES)); do \
 		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ] && [ -n "$(SUDO)" ] && ! command -v sudo >/dev/null 2>&1; then \
+		echo "These Debian packages are missing, and only root can install them (there is no sudo here):"; \
+		echo "  " $$missing; \
+		echo "Install them as root, then run make again:"; \
+		echo "  apt-get install --no-install-recommends" $$missing; \
+		exit 1; \
+	fi; \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
 		$(SUDO) apt-get update -q && \
 		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
 	fi
 
-# The tests need GoogleTest, which running does not.
+# The tests need GoogleTest, which running and the cross builds do not.
 TESTS := ON
-run: TESTS := OFF
+run windows web: TESTS := OFF
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORADE_TESTS=$(TESTS)
@@ -113,17 +130,36 @@ web: deps
 	emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMORADE_WEB_APP=$(CURDIR)/$(WEB_BUILD)
 	cmake --build $(WEB_CMAKE) -j $(JOBS)
 
+# The project's site, $(SITE_BUILD)/: the web app, with the home page and the picture that the
+# AppStream data links to beside it.
+site: web
+	rm -rf $(SITE_BUILD)
+	cp -R $(WEB_BUILD) $(SITE_BUILD)
+	cp src/web/index.html docs/velmorade.png $(SITE_BUILD)/
+
 # The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb.
 package: build
 	cd $(BUILD) && cpack
+
+# Every file a release offers, in $(DIST)/: the source, the .deb, the Windows setup and zip, the
+# web app's zip and SHA256SUMS, made from the last commit. They are the same from build to build:
+# times come from that commit and are written in UTC. TAG=vVERSION makes sure the tag names the
+# version the project defines.
+DIST ?= dist
+release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+release: export TZ := UTC
+release: TESTS := OFF
+release: package windows web
+	cmake/release.sh $(DIST) $(BUILD) $(WIN_BUILD) $(WEB_BUILD) $(TAG)
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
 # compete for the CPU while they are timed), the Windows release under Wine and the web page in
 # Chromium and Firefox among them, then the
 # unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer;
 # then, except on Debian 13 itself, all of it again on Debian 13 in a chroot.
-test: build windows web
-	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVELMORADE_WEB_BUILD=$(CURDIR)/$(WEB_BUILD)
+test: build windows site
+	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVELMORADE_WEB_BUILD=$(CURDIR)/$(WEB_BUILD) \
+		-DVELMORADE_SITE_BUILD=$(CURDIR)/$(SITE_BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE e2e && ctest --output-on-failure -L e2e
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORADE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -139,6 +175,8 @@ lint: build
 		--library=googletest --library=sdl --inline-suppr -Isrc \
 		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
 		src tests bench
+	tests/workflow_check.sh $(BUILD)
+	tests/doc_links.sh README.md NEWS.md docs/*.md
 
 # Timings, not tests: calc against the plain loop and a fresh write; the real program's start-up
 # under Xvfb against a fresh write and a write into mapped memory; what playing costs on each SDL
@@ -160,4 +198,4 @@ screenshots: build
 # Refuses while the Debian 13 chroot in $(BUILD) has anything mounted: it would reach the system's /dev.
 clean:
 	@! findmnt -rn -o TARGET | grep -q '^$(CURDIR)/$(BUILD)/' || { echo "$(BUILD) has mounts in it"; exit 1; }
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_CMAKE)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_CMAKE) $(SITE_BUILD) $(DIST)

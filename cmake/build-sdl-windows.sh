@@ -23,7 +23,10 @@ delay_library() {
     } >"$prefix/lib/SDL.def"
     $host-dlltool --input-def "$prefix/lib/SDL.def" --dllname SDL.dll --output-delaylib "$prefix/lib/libSDL.delay.a"
 }
-if [ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ]; then
+# SDL.dll carries no link time, so that each build of the same source is the same file. A build
+# made with other flags than these is made again.
+ldflags=-Wl,--no-insert-timestamp
+if [ -f "$prefix/bin/SDL.dll" ] && [ -f "$prefix/lib/libSDLmain.a" ] && [ "$(cat "$prefix/ldflags" 2>/dev/null)" = "$ldflags" ]; then
     delay_library
     exit 0
 fi
@@ -33,7 +36,7 @@ fi
 mirror=$("$here/debian-mirror.sh")
 
 apt=$dir/sdl-apt
-rm -rf "$apt" "$dir/sdl-src"
+rm -rf "$apt" "$dir/sdl-src" "$prefix"
 mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$dir/sdl-src"
 echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" >"$apt/sources.list"
 set -- -q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts" \
@@ -51,11 +54,12 @@ step() {
     shift
     "$@" >"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
 }
-step configure.log env CC=$host-gcc-posix ./configure --host=$host --prefix="$prefix" --disable-static --enable-shared
+step configure.log env CC=$host-gcc-posix LDFLAGS="$ldflags" ./configure --host=$host --prefix="$prefix" --disable-static --enable-shared
 step make.log make -j "$(nproc)"
 step install.log make install
 $host-strip "$prefix/bin/SDL.dll"
 cp COPYING "$prefix/COPYING-SDL.txt"
 dpkg-parsechangelog -S Version >"$prefix/debian-version"
+echo "$ldflags" >"$prefix/ldflags"
 delay_library
 echo "SDL for Windows in $prefix"

@@ -33,7 +33,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION games)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Velmorade authors <maintainers@users.noreply.c-seed-4827c7a0.example>")
-  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velmorade.github.io/)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velmorade.github.io/velmorade/)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON) # Depends from the libraries the program links
   # CPack puts the summary above this as the synopsis line.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmorade fills the screen with concentric black-and-white diamond stripes

@@ -3,7 +3,7 @@
 # own script into the page's template; then the service worker, with the list of the files it
 # keeps, its cache named after what they hold, so that each new build is a new worker.
 #   cmake -DTEMPLATE=html -DICON=svg -DTOUCH_ICON=png -DPROGRAM=js -DPAGE=js -DOUTPUT=html
-#         -DWORKER=js -DAPP_FILES=file,... -DWORKER_OUTPUT=js -P web-page.cmake
+#         -DPROJECT_VERSION=x.y.z -DWORKER=js -DAPP_FILES=file,... -DWORKER_OUTPUT=js -P web-page.cmake
 cmake_minimum_required(VERSION 3.16) # @NAME@ is text, not a variable
 file(READ ${TEMPLATE} html)
 file(READ ${ICON} icon)
@@ -35,6 +35,7 @@ endforeach()
 string(REPLACE "@ICON@" "${icon}" html "${html}")
 string(REPLACE "@TOUCH_ICON@" "${touch_icon}" html "${html}")
 string(REPLACE "@PAGE@" "${page}" html "${html}")
+string(REPLACE "@PROJECT_VERSION@" "${PROJECT_VERSION}" html "${html}")
 string(REPLACE "@PROGRAM@" "${program}" html "${html}")
 file(WRITE ${OUTPUT} "${html}")
 

@@ -1,7 +1,7 @@
 ; windows-setup.nsi: the Windows setup, a 64-bit NSIS installer. It puts the program and its
 ; licences under Program Files, a Start-menu entry, the screen saver in the system folder (where
 ; Screen Saver Settings list savers) and an entry in Apps with its uninstaller.
-;   makensis -DVERSION=1.0.0 -DFILES=DIR -DICON=ico -DOUTFILE=setup.exe windows-setup.nsi
+;   makensis -DVERSION=X.Y.Z -DFILES=DIR -DICON=ico -DOUTFILE=setup.exe windows-setup.nsi
 ; FILES holds what the zip holds: velmorade.exe, velmorade.scr, SDL.dll, README.txt and the
 ; licences. SDL.dll stays in Velmorade's own folder; the saver loads it from there.
 Unicode true
@@ -9,6 +9,9 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 ManifestDPIAware true
 RequestExecutionLevel admin
+; The files keep no build time, so that each build of the same source is the same setup; they are
+; dated when they are installed.
+SetDateSave off
 
 !define NAME "Velmorade"
 !define PUBLISHER "The Velmorade authors"

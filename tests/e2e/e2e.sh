@@ -776,6 +776,52 @@ elsewhere)
     start_app
     check_desktop 1280 720
     ;;
+no_root)
+    # A user who is neither root nor has sudo, with a package missing: make names the packages it
+    # lacks and the one line to run as root, promises no install, and fails.
+    dpkg-query -W -f='${Status}\n' hello 2>/dev/null | grep -q 'install ok installed' && fail "hello is installed here"
+    mkdir "$work/bin" && for f in /usr/bin/* /bin/*; do [ "${f##*/}" = sudo ] || ln -sf "$f" "$work/bin/"; done
+    # The Makefile alone, where the other user can read it wherever the project lies.
+    cp "$(dirname "$0")/../../Makefile" "$work/" && chmod 755 "$work"
+    ! setpriv --reuid=nobody --regid=nogroup --clear-groups env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" \
+        make -s -C "$work" deps PACKAGES="make hello" >"$work/out" 2>&1 || fail "make deps passed without hello"
+    grep -qx '  apt-get install --no-install-recommends hello' "$work/out" ||
+        fail "no apt-get line for hello alone: $(cat "$work/out")"
+    ! grep -q 'Installing:\|sudo' "$work/out" || fail "it promises what it cannot do: $(cat "$work/out")"
+    : >"$work/out"
+    ;;
+release)
+    # The release as users download it, made twice from clean clones in other folders, at other
+    # times, umasks and time zones: the same files byte for byte, whose sums check; the source,
+    # unpacked without git, builds as make run builds it, and its program plays.
+    project=$(cd "$(dirname "$0")/../.." && pwd)
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    names="SHA256SUMS velmorade-$version-web.zip velmorade-$version-win64-setup.exe velmorade-$version-win64.zip
+           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb"
+    for run in "022 Asia/Tokyo one" "027 America/Los_Angeles two/a/b"; do
+        set -- $run
+        clone=$work/$3/velmorade
+        (umask "$1" && git clone -q "$project" "$clone" &&
+         env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS TZ="$2" make -C "$clone" release) >"$work/release.log" 2>&1 ||
+            fail "clone and make release in $clone: $(tail -20 "$work/release.log")"
+        [ "$(ls "$clone/dist" | sort | tr '\n' ' ')" = "$(echo $names | tr ' ' '\n' | sort | tr '\n' ' ')" ] ||
+            fail "dist/ holds $(ls "$clone/dist" | tr '\n' ' ')"
+        (cd "$clone/dist" && sha256sum --quiet -c SHA256SUMS) || fail "the sums do not check in $clone/dist"
+    done
+    for name in $names; do
+        cmp "$work/one/velmorade/dist/$name" "$work/two/a/b/velmorade/dist/$name" || fail "$name differs between two releases"
+    done
+    unzip -l "$work/one/velmorade/dist/velmorade-$version-web.zip" | grep -q " velmorade-$version-web/velmorade.html\$" ||
+        fail "the web zip holds no velmorade-$version-web/velmorade.html"
+    tar -xzf "$work/one/velmorade/dist/velmorade-$version.tar.gz" -C "$work" || fail "cannot unpack the source"
+    [ ! -e "$work/velmorade-$version/.git" ] || fail "the source holds .git"
+    env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS make -C "$work/velmorade-$version" build TESTS=OFF >"$work/release.log" 2>&1 ||
+        fail "the unpacked source does not build: $(tail -20 "$work/release.log")"
+    prog=$work/velmorade-$version/build/velmorade
+    start_x 1280x720x24
+    start_app
+    check_desktop 1280 720
+    ;;
 sanitized)
     # A few seconds of animation, then Escape: nothing may reach stderr, where the sanitizers
     # of an instrumented build would report.

@@ -1,0 +1,47 @@
+#!/bin/sh
+# release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
+# with the version CMake's project defines: the source as git holds the last commit, the .deb, the
+# Windows setup and zip, the web app's folder as a zip, and SHA256SUMS. `make release` builds the
+# rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC, so that every file is the
+# same byte for byte whoever makes it, wherever and whenever. With TAG, the tag must be vVERSION.
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+dist=$1 build=$2 win=$3 web=$4 tag=${5:-}
+fail() { echo "release: $*" >&2; exit 1; }
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+[ -z "$tag" ] || [ "$tag" = "v$version" ] || fail "the tag $tag does not name version $version"
+[ -n "${SOURCE_DATE_EPOCH:-}" ] || fail "SOURCE_DATE_EPOCH is not set: make release sets it from git"
+# The source and the programs must be the same commit.
+[ -z "$(git -C "$src" status --porcelain --untracked-files=no)" ] ||
+    fail "the work tree has changes that are not committed; a release is made from a commit"
+
+deb=$build/velmorade_${version}_$(dpkg --print-architecture).deb
+setup=$win/velmorade-$version-win64-setup.exe
+zip=$win/velmorade-$version-win64.zip
+for f in "$deb" "$setup" "$zip" "$web/velmorade.html"; do [ -f "$f" ] || fail "$f is missing"; done
+
+rm -rf "$dist"
+mkdir -p "$dist"
+dist=$(cd "$dist" && pwd)
+
+# git archive dates every file with the commit's time and names no owner; gzip -n adds no name
+# or time of its own.
+git -C "$src" archive --format=tar --prefix="velmorade-$version/" HEAD | gzip -9n >"$dist/velmorade-$version.tar.gz"
+cp "$deb" "$setup" "$zip" "$dist/"
+
+# The web app's folder in a folder of the zip, in a fixed order, every file dated with the
+# commit and with the same modes whatever the umask was.
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+app=velmorade-$version-web
+cp -R "$web" "$stage/$app"
+find "$stage/$app" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+(cd "$stage" && find "$app" | LC_ALL=C sort | zip -q -X -@ "$dist/$app.zip")
+
+cd "$dist"
+sha256sum -- * >SHA256SUMS
+echo "release $version in $dist:"
+ls -l
