@@ -2,7 +2,8 @@
 # install_layout.sh BUILD_DIR DEB [ZIP]: what `cmake --install` lays out under a DESTDIR and a
 # custom prefix, and what the .deb holds: the program and the screen saver, valid desktop entries
 # that start them by their installed paths, an installed icon, valid AppStream data, a manual page
-# that renders without warnings, and a package that lintian passes. Given the Windows zip, its
+# that renders without warnings, a changelog and AppStream releases of the package's version, and
+# a package that lintian passes. Given the Windows zip, its
 # program and screen saver must carry the DPI-aware manifest.
 set -eu
 build=$1
@@ -49,6 +50,13 @@ dpkg-deb -x "$deb" "$dest/deb"
 check_tree "$dest/deb" /usr
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
 appstreamcli validate-tree --no-net "$dest/deb" >"$dest/appstream" || fail "$(cat "$dest/appstream")"
+# The changelog and the AppStream releases, both written from NEWS.md, name the package's version first.
+version=$(dpkg-deb -f "$deb" Version)
+changed=$(zcat "$dest/deb/usr/share/doc/velmorade/changelog.gz" | dpkg-parsechangelog -l - -S Version) ||
+    fail "the changelog does not parse"
+[ "$changed" = "$version" ] || fail "the changelog's newest version is $changed, the package's $version"
+released=$(grep -o '<release version="[^"]*"' "$dest/deb/usr/share/metainfo/$id.metainfo.xml" | head -1)
+[ "$released" = "<release version=\"$version\"" ] || fail "AppStream's newest release is $released, the package's $version"
 
 if [ -n "$zip" ]; then
     unzip -q "$zip" -d "$dest/zip"
