@@ -117,7 +117,7 @@ windows: deps
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=Release \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSDL_PREFIX=$(CURDIR)/$(WIN_BUILD)/sdl
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	cd $(WIN_BUILD) && cpack
+	cd $(WIN_BUILD) && umask 022 && cpack
 
 # The web app, $(WEB_BUILD)/, a folder to copy to a static host: velmorade.html, one file that
 # holds the program and its page and works alone too, its manifest, icons and service worker.
@@ -137,9 +137,11 @@ site: web
 	cp -R $(WEB_BUILD) $(SITE_BUILD)
 	cp src/web/index.html docs/velmorade.png $(SITE_BUILD)/
 
-# The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb.
+# The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb. CPack's folders take the umask,
+# so it is set as every package's folders are, 755, whatever the builder's: under 027 the .deb
+# would make /usr/share/doc/velmorade unreadable to users.
 package: build
-	cd $(BUILD) && cpack
+	cd $(BUILD) && umask 022 && cpack
 
 # Every file a release offers, in $(DIST)/: the source, the .deb, the Windows setup and zip, the
 # web app's zip and SHA256SUMS, made from the last commit. They are the same from build to build:

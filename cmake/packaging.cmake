@@ -4,11 +4,6 @@ set(CPACK_PACKAGE_NAME velmorade)
 set(CPACK_PACKAGE_VENDOR "The Velmorade authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen optical illusion of running diamond stripes")
 set(CPACK_STRIP_FILES TRUE)
-# Folders as every package has them, whatever the umask of whoever builds it: a build under a
-# umask of 027 would otherwise make the .deb's folders, /usr/share/doc/velmorade among them,
-# unreadable to users.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-    WORLD_READ WORLD_EXECUTE)
 if(WIN32)
   # A zip holding one folder, velmorade-<version>-win64, to unpack anywhere.
   set(CPACK_GENERATOR ZIP)
