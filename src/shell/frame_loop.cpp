@@ -22,6 +22,8 @@ EM_JS(void, put_frame, (const std::uint32_t *frame, int width, int height), {
 
 void handle_events()
 {
+    if (stop_signalled())
+        std::exit(1);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT)
@@ -118,6 +120,7 @@ Uint32 frame_delay(Uint32 start, Uint32 now)
 
 void frame_loop(SDL_Surface *surface, const std::uint32_t *store)
 {
+    stop_signals_at_next_pass();
     for (int frame = 0;; frame = (frame + 1) % FRAMES) {
         const Uint32 start = SDL_GetTicks();
         handle_events();

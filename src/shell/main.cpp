@@ -81,6 +81,7 @@ int main(int argc, char *argv[])
     (void)argc;
     (void)argv;
 
+    end_on_stop_signals();
     const SDL_version linked = *SDL_Linked_Version();
     choose_presentation(linked);
     if (sdl_is_compat(linked) && palettized_display())

@@ -53,10 +53,22 @@ void place_window(const SDL_Rect &monitor);
 // Puts SDL's window on the monitor and asks the window manager to show it full screen there.
 void fill_monitor(const SDL_Rect &monitor);
 
+// SIGTERM and SIGINT end the process with status 1 at once, from here on; set before SDL starts,
+// so that SDL does not turn them into a quit event instead.
+void end_on_stop_signals();
+
+// From here on the frame loop ends the process on SIGTERM or SIGINT, through exit(1) at its next
+// pass, or at once if that pass has not come within a second.
+void stop_signals_at_next_pass();
+
+// True once SIGTERM or SIGINT has come while the frames play.
+bool stop_signalled();
+
 // From here on, losing the connection to the X server ends the process with status 1.
 void end_on_lost_display();
 
-// Drains SDL's event queue; Escape pressed or a quit request ends the process with status 1.
+// Drains SDL's event queue; Escape pressed, a quit request or a stop signal ends the process with
+// status 1.
 void handle_events();
 
 // Gives the store a 32-bit surface's own black and white, once, so that each frame is one copy:

@@ -39,6 +39,8 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL ($check): $*"
+    # A check may have stopped the X server; the report below asks it for its windows.
+    [ -z "$xserver" ] || kill -CONT $xserver 2>/dev/null
     for f in "$work"/out "$work"/err; do [ -s "$f" ] && { echo "--- $f"; head -20 "$f"; }; done
     [ -n "$app" ] && { echo "--- program"; ps -o pid,stat,wchan:30,etime,cmd -p "$app"; }
     [ -n "${DISPLAY:-}" ] && { echo "--- windows"; xwininfo -root -tree 2>&1 | grep '0x' | head -20; }
@@ -217,6 +219,8 @@ expect_exit() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 app_gone() { ! kill -0 "$app" 2>/dev/null; }
+# The program has a connection open: to its display, which may not answer.
+connected() { ls -l "/proc/$app/fd" 2>/dev/null | grep -q 'socket:'; }
 
 window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -1; }
 have_window() { [ -n "$(window_named "$1")" ]; }
@@ -519,6 +523,35 @@ sigterm)
     wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame"
     kill -TERM "$app"
     expect_exit 1
+    ;;
+sigterm_stopped)
+    # A display that has stopped answering: SIGTERM still ends it with 1, while it waits for the
+    # X server at start-up, and while it plays and SDL cannot show the next frame.
+    start_x 640x480x24
+    kill -STOP "$xserver"
+    start_app
+    wait_for 20 connected || fail "it never connected to the X server"
+    kill -TERM "$app"
+    expect_exit 1 5
+    kill -CONT "$xserver"
+    start_app
+    wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame"
+    kill -STOP "$xserver"
+    kill -TERM "$app"
+    expect_exit 1 5
+    kill -CONT "$xserver"
+    ;;
+sigterm_silent_wayland)
+    # A Wayland compositor that takes the connection and never answers: SIGTERM ends it with 1
+    # while SDL waits for it.
+    python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(600)' "$work/wayland-silent" &
+    host=$!
+    wait_for 20 test -S "$work/wayland-silent" || fail "the silent compositor did not start"
+    start_app -u DISPLAY WAYLAND_DISPLAY="$work/wayland-silent" SDL_VIDEODRIVER=wayland
+    wait_for 20 connected || fail "it never connected to the compositor"
+    kill -TERM "$app"
+    expect_exit 1 5
     ;;
 out_of_memory)
     # Frames that do not fit: the display is given back before the box says so.
