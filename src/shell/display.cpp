@@ -171,6 +171,11 @@ void choose_presentation(const SDL_version &linked)
         // own; on an unscaled output it is told to work in the compositor's units, as SDL 2 does.
         if (wayland && !scaled)
             setenv("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY", "0", 0);
+        // A full-screen window wears no decorations. Where the compositor leaves them to the
+        // program (KWin without its decoration plugin, among others), SDL would make its window
+        // again through libdecor, and then wait for good for a configure that does not come.
+        if (wayland)
+            setenv("SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR", "0", 0);
         if (!own_display && is_set("SDL_VIDEO_FULLSCREEN_DISPLAY")) {
             // sdl12-compat opens its window on display 0 unless it centres it, and full screen
             // keeps the display the window opened on. SDL numbers X11's displays otherwise;
@@ -192,9 +197,10 @@ void choose_presentation(const SDL_version &linked)
 
 void desktop_size(int &width, int &height)
 {
+    // sdl12-compat has no video information while SDL knows of no display yet; SDL then picks.
     const SDL_VideoInfo *info = SDL_GetVideoInfo();
-    width = info->current_w;
-    height = info->current_h;
+    width = info != nullptr ? info->current_w : 0;
+    height = info != nullptr ? info->current_h : 0;
     char driver[32] = "";
     SDL_VideoDriverName(driver, sizeof driver);
     if (same_name(driver, "wayland"))
