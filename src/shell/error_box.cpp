@@ -112,6 +112,7 @@ static void show_box(const char *title, const char *text)
 {
     std::signal(SIGTERM, end_now);
     std::signal(SIGINT, end_now);
+    alarm(0); // the box waits as long as its reader takes, past any bound on the display
     Display *dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)
         return;

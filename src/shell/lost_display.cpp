@@ -1,4 +1,4 @@
-// lost_display.cpp: ends the program when the X server it draws on goes away.
+// lost_display.cpp: ends the program when the display it draws on goes away, or never answers.
 //
 // Classic SDL 1.2 exits through Xlib's default handler; SDL 2 under sdl12-compat asks Xlib to
 // carry on, and the program then spins on the dead connection for ever. The handler is set
@@ -26,5 +26,41 @@ void end_on_lost_display()
 #else
 
 void end_on_lost_display() {}
+
+#endif
+
+// A display that never answers (an X server or a compositor that has stopped, or one that waits
+// for what SDL never sends it) would keep SDL waiting for good while it starts and sets the mode,
+// and the screen black. Past the bound the program ends with status 1 and says why on standard
+// error. It shows no box: SDL has been stopped in the middle of a call, and the box would ask the
+// same display.
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+#include <csignal>
+#include <unistd.h>
+
+constexpr unsigned DISPLAY_ANSWER_SECONDS = 10;
+
+static void display_silent(int)
+{
+    static const char line[] = "Fatal-Error: The display did not answer within 10 seconds\n";
+    (void)!write(STDERR_FILENO, line, sizeof line - 1);
+    _exit(1);
+}
+
+void bound_display_wait()
+{
+    std::signal(SIGALRM, display_silent);
+    alarm(DISPLAY_ANSWER_SECONDS);
+}
+
+void display_answered()
+{
+    alarm(0);
+}
+
+#else
+
+void bound_display_wait() {}
+void display_answered() {}
 
 #endif

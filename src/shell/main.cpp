@@ -82,6 +82,7 @@ int main(int argc, char *argv[])
     (void)argv;
 
     end_on_stop_signals();
+    bound_display_wait();
     const SDL_version linked = *SDL_Linked_Version();
     choose_presentation(linked);
     if (sdl_is_compat(linked) && palettized_display())
@@ -97,6 +98,7 @@ int main(int argc, char *argv[])
     }
 
     SDL_Surface *screen = set_display_mode(linked);
+    display_answered();
     end_on_lost_display();
     SDL_WM_SetCaption("Velmorade", nullptr);
 

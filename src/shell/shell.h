@@ -64,6 +64,11 @@ void stop_signals_at_next_pass();
 // True once SIGTERM or SIGINT has come while the frames play.
 bool stop_signalled();
 
+// From here until display_answered, a display that keeps SDL waiting 10 seconds ends the process
+// with status 1, the reason on standard error.
+void bound_display_wait();
+void display_answered();
+
 // From here on, losing the connection to the X server ends the process with status 1.
 void end_on_lost_display();
 

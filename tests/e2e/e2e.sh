@@ -221,6 +221,10 @@ expect_exit() {
 app_gone() { ! kill -0 "$app" 2>/dev/null; }
 # The program has a connection open: to its display, which may not answer.
 connected() { ls -l "/proc/$app/fd" 2>/dev/null | grep -q 'socket:'; }
+silent_display_said() {
+    [ "$(cat "$work/err")" = "Fatal-Error: The display did not answer within 10 seconds" ] ||
+        fail "stderr: $(cat "$work/err")"
+}
 
 window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -1; }
 have_window() { [ -n "$(window_named "$1")" ]; }
@@ -524,15 +528,19 @@ sigterm)
     kill -TERM "$app"
     expect_exit 1
     ;;
-sigterm_stopped)
-    # A display that has stopped answering: SIGTERM still ends it with 1, while it waits for the
-    # X server at start-up, and while it plays and SDL cannot show the next frame.
+display_stopped)
+    # An X server that has stopped answering. Before the program starts: SIGTERM ends it with 1
+    # while it waits; left alone, it gives up after 10 s with 1 and says why. While it plays:
+    # SIGTERM ends it with 1, though SDL cannot show the next frame.
     start_x 640x480x24
     kill -STOP "$xserver"
     start_app
     wait_for 20 connected || fail "it never connected to the X server"
     kill -TERM "$app"
     expect_exit 1 5
+    start_app
+    expect_exit 1 30
+    silent_display_said
     kill -CONT "$xserver"
     start_app
     wait_for 30 shows_frame 640 480 -root >/dev/null || fail "screen is not a frame"
@@ -541,17 +549,24 @@ sigterm_stopped)
     expect_exit 1 5
     kill -CONT "$xserver"
     ;;
-sigterm_silent_wayland)
-    # A Wayland compositor that takes the connection and never answers: SIGTERM ends it with 1
-    # while SDL waits for it.
+wayland_silent)
+    # A Wayland session whose compositor is gone: the box, and 1. One that takes the connection
+    # and never answers: SIGTERM ends it with 1 while SDL waits; left alone, it gives up after
+    # 10 s with 1 and says why.
+    start_app -u DISPLAY WAYLAND_DISPLAY="$work/wayland-silent"
+    expect_exit 1
+    grep -q '^Fatal-Error: ' "$work/err" || fail "no Fatal-Error without a compositor: $(cat "$work/err")"
     python3 -c 'import socket, sys, time
 s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(600)' "$work/wayland-silent" &
     host=$!
     wait_for 20 test -S "$work/wayland-silent" || fail "the silent compositor did not start"
-    start_app -u DISPLAY WAYLAND_DISPLAY="$work/wayland-silent" SDL_VIDEODRIVER=wayland
+    start_app -u DISPLAY WAYLAND_DISPLAY="$work/wayland-silent"
     wait_for 20 connected || fail "it never connected to the compositor"
     kill -TERM "$app"
     expect_exit 1 5
+    start_app -u DISPLAY WAYLAND_DISPLAY="$work/wayland-silent"
+    expect_exit 1 30
+    silent_display_said
     ;;
 out_of_memory)
     # Frames that do not fit: the display is given back before the box says so.
