@@ -23,7 +23,7 @@ TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-
 # Debian 13 is proven from other releases in a chroot; on Debian 13 itself the tests also run
 # the program on SDL 3, through sdl2-compat, and in Wayland sessions, sway's and mutter's.
 ifeq ($(DEBIAN),trixie)
-TEST_PACKAGES += libsdl2-compat sway grim wtype xwayland mutter dbus-daemon
+TEST_PACKAGES += libsdl2-compat sway grim wtype xwayland mutter dbus-daemon kwin-wayland weston
 else
 TEST_PACKAGES += debootstrap git
 endif

@@ -50,6 +50,13 @@ if [ ! -f "$root/.velmorade-ready" ]; then
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_all
+# The certificate authorities this system trusts beyond Debian's own, which its network may need
+# (npm's registry through a proxy that signs with one of them).
+if [ -n "$(ls /usr/local/share/ca-certificates 2>/dev/null)" ]; then
+    mkdir -p "$root/usr/local/share/ca-certificates"
+    cp -R /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+    in_root update-ca-certificates >/dev/null
+fi
 if [ -n "$(find "$root/.velmorade-ready" -mmin +1440)" ]; then
     in_root apt-get update -q
     in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q

@@ -140,6 +140,60 @@ start_mutter() {
     launcher=${NOBODY[*]}
 }
 
+# start_nested kwin|weston W H SCALE: a compositor that leaves decorations to the program, as
+# nobody in a D-Bus session of its own, nested in a new X server whose screen is its output's
+# picture: an output of W x H pixels at SCALE at the screen's origin, and a margin right of it
+# where the pointer stays, so that no cursor is drawn on the output. KWin without its decoration
+# plugin, its output's scale in its own configuration; Weston, which never decorates a window,
+# at a whole SCALE, without its panel, and without input: with a pointer it would draw the
+# program's cursor on the output wherever its pointer is. The program then runs on its Wayland
+# display alone.
+start_nested() {
+    local compositor=$1 w=$2 h=$3 scale=$4
+    start_x "$((w + 64))x${h}x24"
+    xdotool mousemove "$((w + 32))" "$((h / 2))"
+    [ -d "$work/wl" ] || session_folder
+    mkdir -p "$work/wl/.config"
+    if [ "$compositor" = kwin ]; then
+        printf '[org.kde.kdecoration2]\nNoPlugin=true\n' >"$work/wl/.config/kwinrc"
+        sed -e "s/@WIDTH@/$w/; s/@HEIGHT@/$h/; s/@SCALE@/$scale/" "$(dirname "$0")/kwinoutputconfig.json" \
+            >"$work/wl/.config/kwinoutputconfig.json"
+        set -- kwin_wayland --x11-display "$DISPLAY" --width "$w" --height "$h" --socket wayland-nested \
+            --no-lockscreen --no-global-shortcuts
+    else
+        printf '[shell]\npanel-position=none\n' >"$work/wl/.config/weston.ini"
+        set -- weston --backend=x11 --renderer=pixman --width=$((w / scale)) --height=$((h / scale)) --scale="$scale" \
+            --socket=wayland-nested --no-input
+    fi
+    chown -R 65534:65534 "$work/wl/.config"
+    setsid "${NOBODY[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" \
+        dbus-run-session -- "$@" >"$work/$compositor.log" 2>&1 &
+    session=$!
+    wait_for 30 test -S "$work/wl/wayland-nested" || fail "$compositor did not start: $(tail -3 "$work/$compositor.log")"
+    launcher="${NOBODY[*]} env -u DISPLAY XDG_RUNTIME_DIR=$work/wl HOME=$work/wl WAYLAND_DISPLAY=wayland-nested"
+}
+
+# check_nested W H [--no-input]: the nested compositor's output is an exact frame of W x H that
+# moves, and Escape, typed into the compositor's window, ends the program with 1; SIGTERM does
+# where the compositor has no input.
+check_nested() {
+    place="0 0"
+    wait_for 30 shows_frame "$1" "$2" -root >/dev/null || fail "the output is not a ${1}x$2 frame: $(cat "$work/match.err")"
+    moving "$1" "$2" || fail "the picture does not move: $(cat "$work/match.err")"
+    [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
+    if [ "${3:-}" = --no-input ]; then
+        kill -TERM "$app"
+    else
+        xdotool mousemove "$(($1 / 2))" "$(($2 / 2))" key Escape
+    fi
+    expect_exit 1
+    place=
+    kill -9 -- "-$session" "$xserver" 2>/dev/null
+    wait 2>/dev/null
+    session= xserver=
+    rm -f "$work/wl/wayland-nested" "$work/wl/wayland-nested.lock"
+}
+
 # wl_frame OUTPUT W H: the output's picture, taken with grim, equals a frame; prints its number.
 wl_frame() {
     in_sway grim -o "$1" -t ppm - >"$work/shot.ppm" 2>/dev/null && "$tools/e2e_tool" match "$2" "$3" "$work/shot.ppm" 2>"$work/match.err"
@@ -791,6 +845,21 @@ wayland_faults)
     { kill -9 "$xserver" && wait "$xserver"; } 2>/dev/null
     xserver=
     expect_exit 1 10
+    ;;
+kwin)
+    # KDE Plasma's compositor without its decoration plugin, at scale 1.5: exact frames of the
+    # output's own pixels.
+    start_nested kwin 2880 1620 1.5
+    start_app
+    check_nested 2880 1620
+    ;;
+weston)
+    # Weston at scale 1 and 2: exact frames of the output's own pixels.
+    for scale in 1 2; do
+        start_nested weston $((1280 * scale)) $((720 * scale)) "$scale"
+        start_app
+        check_nested $((1280 * scale)) $((720 * scale)) --no-input
+    done
     ;;
 mutter)
     # GNOME's compositor, with Xwayland and, with E2E_MUTTER=--no-x11, without: SDL 3 would take
