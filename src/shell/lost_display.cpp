@@ -35,20 +35,28 @@ void end_on_lost_display() {}
 // error. It shows no box: SDL has been stopped in the middle of a call, and the box would ask the
 // same display.
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+#include <algorithm>
 #include <csignal>
+#include <cstddef>
+#include <cstdio>
 #include <unistd.h>
 
 constexpr unsigned DISPLAY_ANSWER_SECONDS = 10;
+static char silent_line[80]; // written before the bound is armed, for the handler to write out
+static std::size_t silent_length = 0;
 
 static void display_silent(int)
 {
-    static const char line[] = "Fatal-Error: The display did not answer within 10 seconds\n";
-    (void)!write(STDERR_FILENO, line, sizeof line - 1);
+    (void)!write(STDERR_FILENO, silent_line, silent_length);
     _exit(1);
 }
 
 void bound_display_wait()
 {
+    const int length =
+        std::snprintf(silent_line, sizeof silent_line, "Fatal-Error: The display did not answer within %u seconds\n",
+                      DISPLAY_ANSWER_SECONDS);
+    silent_length = length > 0 ? std::min(static_cast<std::size_t>(length), sizeof silent_line - 1) : 0;
     std::signal(SIGALRM, display_silent);
     alarm(DISPLAY_ANSWER_SECONDS);
 }
