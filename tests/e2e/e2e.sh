@@ -65,6 +65,8 @@ wait_for() {
 # start_x WxHxD: a new X server on a free display. -noreset, because a server that resets when its
 # last client leaves refuses connections for a moment, and SDL connects twice in a row.
 start_x() {
+    # A check may start another server: the file must not still name the last one.
+    rm -f "$work/display"
     Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1" 3>"$work/display" 2>"$work/xvfb.log" &
     xserver=$!
     wait_for 20 grep -q . "$work/display" || fail "Xvfb did not start"
