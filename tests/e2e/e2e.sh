@@ -283,6 +283,14 @@ expect_exit() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 app_gone() { ! kill -0 "$app" 2>/dev/null; }
+# path_without COMMAND...: $work/bin, every command of /usr/bin and /bin but these, for a PATH.
+path_without() {
+    mkdir "$work/bin" || fail "cannot make $work/bin"
+    local f
+    for f in /usr/bin/* /bin/*; do
+        case " $* " in *" ${f##*/} "*) ;; *) ln -sf "$f" "$work/bin/" ;; esac
+    done
+}
 # The program has a connection open: to its display, which may not answer.
 connected() { ls -l "/proc/$app/fd" 2>/dev/null | grep -q 'socket:'; }
 silent_display_said() {
@@ -888,9 +896,7 @@ mutter)
 elsewhere)
     # Another distribution, without apt-get and dpkg: make names what it needs, then builds the
     # program once that is there, and it plays.
-    mkdir "$work/bin" && for f in /usr/bin/* /bin/*; do
-        case ${f##*/} in apt-get | dpkg | dpkg-query) ;; *) ln -sf "$f" "$work/bin/" ;; esac
-    done
+    path_without apt-get dpkg dpkg-query
     project=$(cd "$(dirname "$0")/../.." && pwd)
     make_elsewhere() { env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" make -s -C "$project" "$@" >"$work/out" 2>&1; }
     ! make_elsewhere deps INCLUDE_DIRS="$work/none" || fail "make deps passed without SDL's headers"
@@ -907,7 +913,7 @@ no_root)
     # A user who is neither root nor has sudo, with a package missing: make names the packages it
     # lacks and the one line to run as root, promises no install, and fails.
     dpkg-query -W -f='${Status}\n' hello 2>/dev/null | grep -q 'install ok installed' && fail "hello is installed here"
-    mkdir "$work/bin" && for f in /usr/bin/* /bin/*; do [ "${f##*/}" = sudo ] || ln -sf "$f" "$work/bin/"; done
+    path_without sudo
     # The Makefile alone, where the other user can read it wherever the project lies.
     cp "$(dirname "$0")/../../Makefile" "$work/" && chmod 755 "$work"
     ! setpriv --reuid=nobody --regid=nogroup --clear-groups env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" \
