@@ -71,6 +71,15 @@ TEST(ChoosePresentation, SoftwareOnX11WhereTheUserChoseNothing)
     choose_presentation(compat);
     EXPECT_STREQ(std::getenv("SDL_RENDER_DRIVER"), "opengl");
     EXPECT_STREQ(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "0");
+    // OpenGL stays loadable for a user's GL renderer or framebuffer, and is kept out otherwise.
+    EXPECT_EQ(std::getenv("SDL_OPENGL_LIBRARY"), nullptr);
+    unsetenv("SDL_RENDER_DRIVER");
+    choose_presentation(compat);
+    EXPECT_NE(std::getenv("SDL_OPENGL_LIBRARY"), nullptr);
+    setenv("SDL_OPENGL_LIBRARY", "libGL.so.1", 1);
+    choose_presentation(compat);
+    EXPECT_STREQ(std::getenv("SDL_OPENGL_LIBRARY"), "libGL.so.1");
+    unsetenv("SDL_OPENGL_LIBRARY");
     unsetenv("SDL_RENDER_DRIVER");
     unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
 }

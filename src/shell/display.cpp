@@ -29,8 +29,11 @@ bool sdl_is_compat(const SDL_version &linked)
     return linked.major == 1 && linked.minor == 2 && linked.patch >= 50;
 }
 
+// Names compared without case; an unset one (null) matches none.
 static bool same_name(const char *a, const char *b)
 {
+    if (a == nullptr || b == nullptr)
+        return false;
     for (; *a != '\0' && *b != '\0'; a++, b++)
         if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
             return false;
@@ -75,6 +78,9 @@ bool largest_mode(SDL_Rect **modes, int &width, int &height)
 }
 
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+// A library name that loads nothing.
+constexpr const char *NO_OPENGL_LIBRARY = "libvelmorade-no-opengl.so";
+
 static bool is_set(const char *name)
 {
     const char *value = std::getenv(name);
@@ -190,6 +196,12 @@ void choose_presentation(const SDL_version &linked)
     const char *driver = std::getenv("SDL_VIDEODRIVER");
     if (driver == nullptr || !same_name(driver, "wayland"))
         setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    // sdl12-compat 1.2.78 makes its window for OpenGL wherever SDL's first renderer is OpenGL,
+    // whichever renderer is asked for, and makes it again without where that fails. Pointed at
+    // no OpenGL library, SDL fails the first window before it has shown anything.
+    if (sdl_uses_x11() && same_name(std::getenv("SDL_RENDER_DRIVER"), "software") &&
+        same_name(std::getenv("SDL_FRAMEBUFFER_ACCELERATION"), "0"))
+        setenv("SDL_OPENGL_LIBRARY", NO_OPENGL_LIBRARY, 0);
 #else
     (void)linked;
 #endif
