@@ -117,8 +117,9 @@ static int sdl_display_at(int x, int y)
 // Probes SDL's Wayland driver, told to report the desktop in the compositor's own units, as SDL 2
 // always does. Where the compositor has several outputs, sdl12-compat is first pointed at the one
 // in focus, unless the user named one. Then: whether that output is scaled, as its largest mode
-// (its own pixels) differs from the desktop size.
-static bool wayland_output_scaled()
+// (its own pixels) differs from the desktop size, and if so, the output in its own pixels at its
+// place scaled alike, where X would have it if X11 drew at those pixels.
+static bool wayland_output_scaled(SDL_Rect &own)
 {
     const bool named = is_set("SDL_VIDEODRIVER");
     if (!named)
@@ -138,8 +139,13 @@ static bool wayland_output_scaled()
     if (SDL_Init(SDL_INIT_VIDEO) == 0) {
         const SDL_VideoInfo *info = SDL_GetVideoInfo();
         int width = 0, height = 0;
-        scaled = largest_mode(SDL_ListModes(nullptr, SDL_FULLSCREEN), width, height) &&
+        scaled = info != nullptr && info->current_w > 0 && info->current_h > 0 &&
+                 largest_mode(SDL_ListModes(nullptr, SDL_FULLSCREEN), width, height) &&
                  (width != info->current_w || height != info->current_h);
+        if (scaled)
+            own = SDL_Rect{static_cast<Sint16>(x * width / info->current_w),
+                           static_cast<Sint16>(y * height / info->current_h), static_cast<Uint16>(width),
+                           static_cast<Uint16>(height)};
         SDL_Quit();
     }
     if (!own_scaling)
@@ -154,9 +160,11 @@ static bool wayland_output_scaled()
 // Mesa draws that GL on the CPU, a whole core for one textured rectangle a frame, and under
 // memory pressure its context fails inside SDL_SetVideoMode, before the program can say why.
 // On X11 the software renderer into the window's own framebuffer is a copy, as classic SDL always
-// drew. Through Xwayland, though, a compositor magnifies a scaled output's picture, so in a
-// Wayland session the program takes SDL's Wayland driver where the output in focus is scaled, or
-// where there is no X server, and draws there in the output's own pixels. Wayland gives SDL no
+// drew. Through Xwayland, though, most compositors (sway, GNOME) magnify a scaled output's
+// picture; KWin by default gives X programs the output's own pixels instead. So in a Wayland
+// session the program takes X11 where it is not magnified: on an unscaled output, or where X has
+// a monitor of the scaled output's own pixels. Elsewhere, or where there is no X server, it takes
+// SDL's Wayland driver and draws there in the output's own pixels. Wayland gives SDL no
 // window framebuffer but one a GPU renderer provides, which SDL 3 refuses to start without and
 // SDL 2 takes regardless; the software renderer into it still costs least there. Classic SDL has
 // only X11 and ignores all of it. A user's own settings win.
@@ -169,8 +177,9 @@ void choose_presentation(const SDL_version &linked)
     const bool any = named == nullptr || *named == '\0';
     if (is_set("WAYLAND_DISPLAY") && (any || same_name(named, "wayland"))) {
         const bool own_display = is_set("SDL_VIDEO_FULLSCREEN_DISPLAY") || is_set("SDL_VIDEO_FULLSCREEN_HEAD");
-        const bool scaled = wayland_output_scaled();
-        const bool wayland = scaled || !any || !is_set("DISPLAY");
+        SDL_Rect own{};
+        const bool scaled = wayland_output_scaled(own);
+        const bool wayland = !any || !is_set("DISPLAY") || (scaled && !x11_has_monitor(own));
         if (any)
             setenv("SDL_VIDEODRIVER", wayland ? "wayland" : "x11", 1);
         // SDL 3 sizes a new window by the largest scale of all the outputs until it learns its

@@ -121,6 +121,29 @@ bool pick_monitor(SDL_Rect &monitor)
     return monitor.x != whole.x || monitor.y != whole.y || monitor.w != whole.w || monitor.h != whole.h;
 }
 
+bool x11_has_monitor(const SDL_Rect &place)
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr)
+        return false;
+    SDL_Rect monitors[MAX_MONITORS];
+    int primary = -1;
+    int count = randr_monitors(dpy, monitors, primary);
+    if (count == 0)
+        count = xinerama_heads(dpy, monitors);
+    if (count == 0) {
+        const int screen = DefaultScreen(dpy);
+        monitors[count++] = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+    }
+    XCloseDisplay(dpy);
+    for (int i = 0; i < count; i++) {
+        const SDL_Rect &m = monitors[i];
+        if (m.x == place.x && m.y == place.y && m.w == place.w && m.h == place.h)
+            return true;
+    }
+    return false;
+}
+
 void place_window(const SDL_Rect &monitor)
 {
     char position[32];
@@ -181,6 +204,11 @@ void fill_monitor(const SDL_Rect &monitor)
 #else
 
 bool pick_monitor(SDL_Rect &)
+{
+    return false;
+}
+
+bool x11_has_monitor(const SDL_Rect &)
 {
     return false;
 }

@@ -25,8 +25,9 @@ bool palettized_display();
 bool is_display_driver(const char *driver, const char *requested);
 
 // Chooses, before SDL starts, how SDL 2 and 3 under sdl12-compat present: in a Wayland session the
-// Wayland driver where the output is scaled or there is no X server, else X11; on X11 without
-// OpenGL. Sets only what the user has not set.
+// Wayland driver where X11 would be magnified (a scaled output that X has no monitor of its own
+// pixels for) or there is no X server, else X11; on X11 without OpenGL. Sets only what the user
+// has not set.
 void choose_presentation(const SDL_version &linked);
 
 // The largest of a mode list from SDL_ListModes; false when it lists none, or every size.
@@ -46,6 +47,10 @@ bool wayland_focused_output(int &x, int &y);
 
 // True where X reports several monitors, with the one the program fills in `monitor`.
 bool pick_monitor(SDL_Rect &monitor);
+
+// True where X reports a monitor of exactly this place and size, or, reporting none, a screen of
+// that size at the origin.
+bool x11_has_monitor(const SDL_Rect &place);
 
 // Has SDL open its next window at the monitor's place.
 void place_window(const SDL_Rect &monitor);
