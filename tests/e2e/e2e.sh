@@ -21,7 +21,7 @@ package=${3:-}
 prog=$build/velmorade
 tools=$build/tests/e2e
 work=$(mktemp -d)
-app= xserver= wm= host= wine= sdl_lib= sdl_core= place= session=
+app= xserver= wm= host= wine= sdl_lib= sdl_core= place= session= kwin_env=
 # A desktop session always has a runtime folder; without one SDL 3 complains on stderr while
 # it looks for a Wayland display.
 [ -n "${XDG_RUNTIME_DIR:-}" ] || { export XDG_RUNTIME_DIR=$work/runtime; mkdir -m 700 "$XDG_RUNTIME_DIR"; }
@@ -154,10 +154,12 @@ start_mutter() {
 # nobody in a D-Bus session of its own, nested in a new X server whose screen is its output's
 # picture: an output of W x H pixels at SCALE at the screen's origin, and a margin right of it
 # where the pointer stays, so that no cursor is drawn on the output. KWin without its decoration
-# plugin, its output's scale in its own configuration; Weston, which never decorates a window,
+# plugin, with Xwayland, its output's scale in its own configuration and whether X programs draw
+# at the output's own pixels in KDE's (E2E_KWIN_CLIENTS_SCALE, true unless told otherwise); the
+# program then runs in KWin's session, with its X display. Weston, which never decorates a window,
 # at a whole SCALE, without its panel, and without input: with a pointer it would draw the
-# program's cursor on the output wherever its pointer is. The program then runs on its Wayland
-# display alone.
+# program's cursor on the output wherever its pointer is; the program runs on its Wayland display
+# alone.
 start_nested() {
     local compositor=$1 w=$2 h=$3 scale=$4
     start_x "$((w + 64))x${h}x24"
@@ -166,10 +168,18 @@ start_nested() {
     mkdir -p "$work/wl/.config"
     if [ "$compositor" = kwin ]; then
         printf '[org.kde.kdecoration2]\nNoPlugin=true\n' >"$work/wl/.config/kwinrc"
+        printf '[KScreen]\nXwaylandClientsScale=%s\n' "${E2E_KWIN_CLIENTS_SCALE:-true}" >"$work/wl/.config/kdeglobals"
         sed -e "s/@WIDTH@/$w/; s/@HEIGHT@/$h/; s/@SCALE@/$scale/" "$(dirname "$0")/kwinoutputconfig.json" \
             >"$work/wl/.config/kwinoutputconfig.json"
-        set -- kwin_wayland --x11-display "$DISPLAY" --width "$w" --height "$h" --socket wayland-nested \
-            --no-lockscreen --no-global-shortcuts
+        # KWin starts this once Xwayland is up, with the session's environment; it lasts as long
+        # as KWin's socket.
+        printf '#!/bin/sh\nenv >%s\nwhile [ -S "$XDG_RUNTIME_DIR/wayland-nested" ]; do sleep 1; done\n' \
+            "$work/wl/session.new" >"$work/wl/session-start"
+        chmod 755 "$work/wl/session-start"
+        rm -f "$work/wl/session"
+        # js.debug: what a KWin script prints goes to KWin's log.
+        set -- env 'QT_LOGGING_RULES=js.debug=true;kwin_scripting.debug=true' kwin_wayland --x11-display "$DISPLAY" --width "$w" --height "$h" \
+            --socket wayland-nested --no-lockscreen --no-global-shortcuts --xwayland "$work/wl/session-start"
     else
         printf '[shell]\npanel-position=none\n' >"$work/wl/.config/weston.ini"
         set -- weston --backend=x11 --renderer=pixman --width=$((w / scale)) --height=$((h / scale)) --scale="$scale" \
@@ -181,16 +191,57 @@ start_nested() {
     session=$!
     wait_for 30 test -S "$work/wl/wayland-nested" || fail "$compositor did not start: $(tail -3 "$work/$compositor.log")"
     launcher="${NOBODY[*]} env -u DISPLAY XDG_RUNTIME_DIR=$work/wl HOME=$work/wl WAYLAND_DISPLAY=wayland-nested"
+    [ "$compositor" = kwin ] || return 0
+    wait_for 30 eval 'grep -qs "^DISPLAY=" "$work/wl/session.new" && mv "$work/wl/session.new" "$work/wl/session"' ||
+        fail "KWin started no Xwayland: $(tail -3 "$work/kwin.log")"
+    kwin_env=$(grep -E '^(DISPLAY|XAUTHORITY|DBUS_SESSION_BUS_ADDRESS)=.' "$work/wl/session" | tr '\n' ' ')
+    launcher="${NOBODY[*]} env XDG_RUNTIME_DIR=$work/wl HOME=$work/wl WAYLAND_DISPLAY=wayland-nested $kwin_env"
+}
+# shellcheck disable=SC2086 # $kwin_env is assignments
+in_kwin() { "${NOBODY[@]}" env XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" $kwin_env "$@"; }
+
+# kwin_window W H: KWin's own list, asked by a script over D-Bus, has one window captioned
+# Velmorade, full screen, covering the output's W x H of its units; kwin_drawn says which window
+# system the program draws through: x11 where Xwayland has the window, else wayland.
+kwin_window() {
+    local script=$work/wl/windows.js id listed
+    kwin_scripts=$((${kwin_scripts:-0} + 1))
+    cat >"$script" <<EOF
+const windows = workspace.windowList();
+for (let i = 0; i < windows.length; i++) {
+    const w = windows[i], g = w.frameGeometry;
+    if (w.caption === "Velmorade")
+        print("velmorade-$kwin_scripts", w.fullScreen, g.x, g.y, g.width, g.height);
+}
+print("velmorade-$kwin_scripts end");
+EOF
+    chmod 644 "$script"
+    id=$(in_kwin dbus-send --session --print-reply --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.loadScript \
+        "string:$script" "string:velmorade-$kwin_scripts" | awk '/int32/ { print $2 }')
+    [ -n "$id" ] && [ "$id" -ge 0 ] || fail "KWin did not load the script"
+    in_kwin dbus-send --session --print-reply --dest=org.kde.KWin "/Scripting/Script$id" org.kde.kwin.Script.run >/dev/null
+    wait_for 10 grep -qa "velmorade-$kwin_scripts end" "$work/kwin.log" || fail "KWin's script did not run"
+    listed=$(grep -a "js: velmorade-$kwin_scripts " "$work/kwin.log" | grep -v ' end$' | sed 's/.*velmorade-[0-9]* //')
+    [ "$listed" = "true 0 0 $1 $2" ] || fail "KWin lists, of windows captioned Velmorade: ${listed:-none}; not one full screen at 0,0 of ${1}x$2"
+    kwin_drawn=wayland
+    [ -z "$(in_kwin xdotool search --name '^Velmorade$' 2>/dev/null)" ] || kwin_drawn=x11
 }
 
-# check_nested W H [--no-input]: the nested compositor's output is an exact frame of W x H that
-# moves, and Escape, typed into the compositor's window, ends the program with 1; SIGTERM does
-# where the compositor has no input.
+# check_nested W H [--no-input | --kwin SCALE x11|wayland]: the nested compositor's output is an
+# exact frame of W x H that moves, and Escape, typed into the compositor's window, ends the
+# program with 1; SIGTERM does where the compositor has no input. Under KWin, its window is full
+# screen and drawn through the window system named.
 check_nested() {
     place="0 0"
     wait_for 30 shows_frame "$1" "$2" -root >/dev/null || fail "the output is not a ${1}x$2 frame: $(cat "$work/match.err")"
     moving "$1" "$2" || fail "the picture does not move: $(cat "$work/match.err")"
     [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
+    if [ "${3:-}" = --kwin ]; then
+        # shellcheck disable=SC2046 # two numbers
+        kwin_window $(awk -v w="$1" -v h="$2" -v s="$4" 'BEGIN { printf "%d %d", w / s, h / s }')
+        [ "$kwin_drawn" = "$5" ] || fail "at scale $4 it draws through $kwin_drawn, not $5"
+        [ "$kwin_drawn" = wayland ] || on_named_sdl
+    fi
     if [ "${3:-}" = --no-input ]; then
         kill -TERM "$app"
     else
@@ -865,11 +916,16 @@ wayland_faults)
     expect_exit 1 10
     ;;
 kwin)
-    # KDE Plasma's compositor without its decoration plugin, at scale 1.5: exact frames of the
-    # output's own pixels.
-    start_nested kwin 2880 1620 1.5
-    start_app
-    check_nested 2880 1620
+    # KDE Plasma's compositor without its decoration plugin, at scales 1, 1.5 and 2: exact frames
+    # of the output's own pixels, full screen. Through X11 where X programs draw at those pixels,
+    # KWin's default; else, with E2E_KWIN_CLIENTS_SCALE=false, which magnifies them, Wayland.
+    for scale in 1 1.5 2; do
+        start_nested kwin 1920 1080 "$scale"
+        start_app
+        drawn=x11
+        [ "$scale" = 1 ] || [ "${E2E_KWIN_CLIENTS_SCALE:-true}" = true ] || drawn=wayland
+        check_nested 1920 1080 --kwin "$scale" "$drawn"
+    done
     ;;
 weston)
     # Weston at scale 1 and 2: exact frames of the output's own pixels.
