@@ -57,7 +57,7 @@ test web bench: PACKAGES += $(WEB_PACKAGES)
 test package: PACKAGES += $(DEB_PACKAGES)
 lint: PACKAGES += $(LINT_PACKAGES)
 screenshots: PACKAGES += $(DOCS_PACKAGES)
-bench: PACKAGES += $(TEST_PACKAGES)
+bench: PACKAGES += $(TEST_PACKAGES) debootstrap
 test release: PACKAGES += $(RELEASE_PACKAGES)
 release: PACKAGES += $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(WEB_PACKAGES)
 test-next: PACKAGES += $(DEB_PACKAGES) debootstrap git
@@ -196,8 +196,8 @@ lint: build
 
 # Timings, not tests: calc against the plain loop and a fresh write; the real program's start-up
 # under Xvfb against a fresh write and a write into mapped memory; what playing costs on each SDL
-# stack (on SDL 3 in the Debian 13 chroot, except on Debian 13 itself); the web page's start-up
-# and play in Chromium.
+# stack (on SDL 3, under KWin and sway in the Debian 13 chroot, except on Debian 13 itself; on
+# X11 with Debian 14's SDL 3 in its chroot); the web page's start-up and play in Chromium.
 bench: build web
 	./$(BUILD)/bench/calc_bench
 	bench/startup_bench.sh $(BUILD)
@@ -205,6 +205,9 @@ bench: build web
 	/usr/bin/python3 bench/web_bench.py $(WEB_BUILD)/velmorade.html
 ifeq ($(DEBIAN),bookworm)
 	$(SUDO) cmake/debian-chroot.sh trixie $(BUILD) --bench
+endif
+ifneq ($(DEBIAN),forky)
+	$(SUDO) cmake/debian-chroot.sh forky $(BUILD) --bench
 endif
 
 # Retakes the pictures in docs/ from the real program.

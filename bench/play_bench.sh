@@ -4,10 +4,12 @@
 # sdl2-compat over SDL 3. For each, at two desktop sizes, the program plays on a private Xvfb for
 # SECONDS (default 20) once its first frame shows; the CPU of the program and of the X server,
 # the program's threads and resident memory are read from /proc, the frame rate from the flip
-# recorder. Where sway is installed (Debian 13), the same in a headless sway session with
-# Xwayland, at 1920 x 1080 on an output of scale 1 and of scale 1.5 (2880 x 1620 pixels): as
-# started, which takes Xwayland where the output is not scaled, and with SDL's Wayland driver
-# named; with the compositor's CPU and whether OpenGL is loaded.
+# recorder. Where KWin is installed (Debian 13), the same under KWin, nested in Xvfb, on an
+# output of 1920 x 1080 pixels at scales 1, 1.5 and 2, as started, with X programs drawn at the
+# output's own pixels and magnified. Where sway is, in a headless sway session with Xwayland, at
+# 1920 x 1080 on an output of scale 1 and of scale 1.5 (2880 x 1620 pixels): as started, which
+# takes Xwayland where the output is not scaled, and with SDL's Wayland driver named. With the
+# compositor's CPU and whether OpenGL is loaded.
 set -eu
 build=${1:-build}
 seconds=${2:-20}
@@ -26,7 +28,11 @@ hz=$(getconf CLK_TCK)
 
 # The stacks: a name and the folder to put first on the library path.
 linked=$(ldd "$build/velmorade" | awk '/libSDL-1.2/ { print $3 }')
-if grep -q SDL12COMPAT "$linked"; then stacks=("sdl12-compat / SDL 2 (linked) "); else stacks=("classic SDL 1.2 "); fi
+# Where the system's SDL 2 is itself sdl2-compat (Debian 14), the program links SDL 3 underneath.
+linked_core="SDL 2"
+sdl2=$(/sbin/ldconfig -p | awk '/libSDL2-2.0.so.0 / { print $NF; exit }')
+[ -z "$sdl2" ] || ! grep -q libSDL3 "$sdl2" || linked_core="SDL 3"
+if grep -q SDL12COMPAT "$linked"; then stacks=("sdl12-compat / $linked_core (linked) "); else stacks=("classic SDL 1.2 "); fi
 compat=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep '/sdl12-compat/libSDL-1.2.so.0$' | head -1 || true)
 [ -z "$compat" ] || stacks+=("sdl12-compat / SDL 2 $(dirname "$compat")")
 sdl3=$(dpkg -L libsdl2-compat 2>/dev/null | grep '/sdl2-compat/libSDL2-2.0.so.0$' | head -1 || true)
@@ -64,14 +70,107 @@ for stack in "${stacks[@]}"; do
     done
 done
 
-command -v sway >/dev/null || exit 0
-# sway refuses root: it, the program and swaymsg run as nobody, from copies in the work folder.
+# Compositors refuse root: they, the program and their tools run as nobody, from copies in the
+# work folder.
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 chmod 755 "$work"
 mkdir -m 700 "$work/wl"
 cp "$build/velmorade" "$recorder" "$work/wl/"
 chown -R 65534:65534 "$work/wl"
+
+# play_in_session NAME WHAT ENV...: plays the program with the session's ENV until its first frame
+# shows, then for SECONDS; sets cpu (the program's ticks), session (the ticks of what
+# session_ticks counts), frames and gl.
+play_in_session() {
+    local name=$1 what=$2; shift 2
+    rm -f "$work/wl/flips"
+    "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin "$@" \
+        LD_PRELOAD="$work/wl/${recorder##*/}" VELMORADE_FLIP_LOG="$work/wl/flips" VELMORADE_FLIP_TIMES_ONLY=1 \
+        "$work/wl/velmorade" >"$work/wl/out" 2>&1 &
+    app=$!
+    until grep -qs flip "$work/wl/flips"; do
+        kill -0 $app 2>/dev/null || { echo "$name did not play $what: $(cat "$work/wl/out")" >&2; exit 1; }
+        sleep 0.05
+    done
+    local p0 c0 f0
+    p0=$(ticks $app) c0=$(session_ticks) f0=$(grep -c flip "$work/wl/flips")
+    sleep "$seconds"
+    cpu=$(($(ticks $app) - p0)) session=$(($(session_ticks) - c0)) frames=$(($(grep -c flip "$work/wl/flips") - f0))
+    gl=no
+    ! grep -qE '/lib(GL|GLX|EGL|gallium)[-._]' "/proc/$app/maps" || gl=yes
+}
+# session_start FILE SOCKET: the script KWin starts once Xwayland is up; it writes the session's
+# environment to FILE and lasts as long as the compositor's SOCKET.
+session_start() {
+    printf '#!/bin/sh\nenv >%s\nwhile [ -S "$XDG_RUNTIME_DIR/%s" ]; do sleep 1; done\n' "$1" "$2" >"$work/wl/session-start"
+    chmod 755 "$work/wl/session-start"
+}
+# The Xwayland of nobody's session; it outlives its compositor for a moment, and the next
+# session's must be the only one.
+xwayland_ticks() { local t=0 x; for x in $(pgrep -u 65534 -x Xwayland); do t=$((t + $(ticks $x))); done; echo $t; }
+end_xwayland() {
+    pkill -9 -u 65534 -x Xwayland || true
+    while pgrep -u 65534 -x Xwayland >/dev/null; do sleep 0.05; done
+}
+row() {
+    awk -v n="$1" -v s="$2" -v p="$cpu" -v c="$session" -v g="$gl" -v f="$frames" -v hz="$hz" -v sec="$seconds" 'BEGIN {
+        printf "| %s | %s | %.1f %% | %.1f %% | %s | %.1f |\n", n, s, 100 * p / hz / sec, 100 * c / hz / sec, g, f / sec }'
+}
+
+# KWin, nested in an Xvfb of its output's 1920 x 1080 pixels, at scales 1, 1.5 and 2, with X
+# programs drawn at the output's own pixels (KDE's default) and magnified: as started, which
+# takes X11 where it is not magnified. KWin's and Xwayland's CPU; the Xvfb shows KWin's output as
+# a screen would.
+if command -v kwin_wayland >/dev/null; then
+    printf '\n| path | scale, X programs | program CPU | KWin and Xwayland CPU | OpenGL | frames/s |\n|---|---|---|---|---|---|\n'
+    mkdir -p "$work/wl/.config"
+    session_start "$work/wl/session" wayland-bench
+    chown -R 65534:65534 "$work/wl"
+    session_ticks() { echo $(($(ticks $kwin) + $(xwayland_ticks))); }
+    for stack in "${stacks[@]}"; do
+        name=${stack% *} lib=${stack##* }
+        [ "$name" != "classic SDL 1.2" ] || continue
+        for scale in 1 1.5 2; do
+            for own_pixels in true false; do
+                [ "$scale" != 1 ] || [ "$own_pixels" = true ] || continue
+                Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1984x1080x24 3>"$work/display" 2>/dev/null &
+                xvfb=$!
+                until grep -q . "$work/display" 2>/dev/null; do sleep 0.05; done
+                export DISPLAY=:$(head -1 "$work/display")
+                # KWin keeps the scale it gave Xwayland in kwinrc; each session starts from none.
+                printf '[org.kde.kdecoration2]\nNoPlugin=true\n' >"$work/wl/.config/kwinrc"
+                printf '[KScreen]\nXwaylandClientsScale=%s\n' $own_pixels >"$work/wl/.config/kdeglobals"
+                sed -e "s/@WIDTH@/1920/; s/@HEIGHT@/1080/; s/@SCALE@/$scale/" \
+                    "$(dirname "$0")/../tests/e2e/kwinoutputconfig.json" >"$work/wl/.config/kwinoutputconfig.json"
+                rm -f "$work/wl/session"
+                setsid "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" \
+                    dbus-run-session -- kwin_wayland --x11-display "$DISPLAY" --width 1920 --height 1080 \
+                    --socket wayland-bench --no-lockscreen --no-global-shortcuts --xwayland "$work/wl/session-start" \
+                    >/dev/null 2>&1 &
+                sway=$!
+                until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done
+                kwin=$(pgrep -u 65534 -x kwin_wayland)
+                # shellcheck disable=SC2046 # assignments
+                play_in_session "$name" "under KWin at scale $scale" WAYLAND_DISPLAY=wayland-bench \
+                    $(grep -E '^(DISPLAY|XAUTHORITY)=.' "$work/wl/session") ${lib:+LD_LIBRARY_PATH=$lib}
+                path="$name, Wayland"
+                "${nobody[@]}" env $(grep -E '^(DISPLAY|XAUTHORITY)=.' "$work/wl/session") xdotool search --name '^Velmorade$' \
+                    >/dev/null 2>&1 && path="$name, X11"
+                # One group: bash reports a killed job at the next command, to its stderr then.
+                { kill -9 $app $xvfb; kill -9 -- "-$sway"; wait; } 2>/dev/null || true
+                app= sway= xvfb=
+                end_xwayland
+                rm -f "$work/wl/wayland-bench" "$work/wl/wayland-bench.lock"
+                X=$([ $own_pixels = true ] && echo "own pixels" || echo magnified)
+                row "$path" "$scale, $X"
+            done
+        done
+    done
+fi
+
+command -v sway >/dev/null || exit 0
 printf '\n| path | scale | program CPU | sway and Xwayland CPU | OpenGL | frames/s |\n|---|---|---|---|---|---|\n'
+session_ticks() { echo $(($(ticks $sway) + $(xwayland_ticks))); }
 for stack in "${stacks[@]}"; do
     name=${stack% *} lib=${stack##* }
     [ "$name" != "classic SDL 1.2" ] || continue
@@ -80,38 +179,21 @@ for stack in "${stacks[@]}"; do
             w=$(awk -v s=$scale 'BEGIN { print 1920 * s }') h=$(awk -v s=$scale 'BEGIN { print 1080 * s }')
             printf 'output HEADLESS-1 mode %sx%s scale %s\nxwayland enable\nexec env >%s\n' "$w" "$h" "$scale" \
                 "$work/wl/session" >"$work/wl/config"
-            rm -f "$work/wl/session" "$work/wl/flips"
+            rm -f "$work/wl/session"
             env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless \
                 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "${nobody[@]}" sway -c "$work/wl/config" >/dev/null 2>&1 &
             sway=$!
             until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done
-            "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin \
-                $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session") ${driver:+SDL_VIDEODRIVER=$driver} \
-                ${lib:+LD_LIBRARY_PATH=$lib} LD_PRELOAD="$work/wl/${recorder##*/}" VELMORADE_FLIP_LOG="$work/wl/flips" \
-                VELMORADE_FLIP_TIMES_ONLY=1 "$work/wl/velmorade" >"$work/wl/out" 2>&1 &
-            app=$!
-            until grep -qs flip "$work/wl/flips"; do
-                kill -0 $app 2>/dev/null || { echo "$name did not play at scale $scale: $(cat "$work/wl/out")" >&2; exit 1; }
-                sleep 0.05
-            done
-            # The compositor's share: sway's, and Xwayland's where it draws through Xwayland.
-            compositor() { local t=$(ticks $sway) x; for x in $(pgrep -u 65534 -x Xwayland); do t=$((t + $(ticks $x))); done; echo $t; }
-            p0=$(ticks $app) c0=$(compositor) f0=$(grep -c flip "$work/wl/flips")
-            sleep "$seconds"
-            p1=$(ticks $app) c1=$(compositor) f1=$(grep -c flip "$work/wl/flips")
-            gl=no
-            ! grep -qE '/lib(GL|GLX|EGL|gallium)[-._]' "/proc/$app/maps" || gl=yes
+            # shellcheck disable=SC2046 # assignments
+            play_in_session "$name" "at scale $scale" $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session") \
+                ${driver:+SDL_VIDEODRIVER=$driver} ${lib:+LD_LIBRARY_PATH=$lib}
             path="$name, Xwayland"
             env -i XDG_RUNTIME_DIR="$work/wl" $(grep '^SWAYSOCK=' "$work/wl/session") "${nobody[@]}" swaymsg -t get_tree |
                 grep -q '"shell": "xdg_shell"' && path="$name, Wayland"
-            { kill -9 $app $sway && wait; } 2>/dev/null || true
+            { kill -9 $app $sway; wait; } 2>/dev/null || true
             app= sway=
-            # Xwayland outlives sway for a moment; the next session's must be the only one.
-            pkill -9 -u 65534 -x Xwayland || true
-            while pgrep -u 65534 -x Xwayland >/dev/null; do sleep 0.05; done
-            awk -v n="$path${driver:+ (named)}" -v s="$scale" -v p=$((p1 - p0)) -v c=$((c1 - c0)) -v g=$gl \
-                -v f=$((f1 - f0)) -v hz="$hz" -v sec="$seconds" 'BEGIN {
-                    printf "| %s | %s | %.1f %% | %.1f %% | %s | %.1f |\n", n, s, 100 * p / hz / sec, 100 * c / hz / sec, g, f / sec }'
+            end_xwayland
+            row "$path${driver:+ (named)}" "$scale"
         done
     done
 done
