@@ -58,6 +58,7 @@ TEST(IsDisplayDriver, DriversThatShowNothingCountOnlyWhenAskedFor)
 TEST(ChoosePresentation, SoftwareOnX11WhereTheUserChoseNothing)
 {
     const SDL_version compat{1, 2, 68};
+    unsetenv("DISPLAY"); // a deep-colour one would keep SDL's framebuffer
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("SDL_VIDEODRIVER");
     unsetenv("SDL_RENDER_DRIVER");

@@ -156,6 +156,24 @@ static bool wayland_output_scaled(SDL_Rect &own)
 }
 #endif
 
+// The X display's bits per pixel, asked of the X server directly, before SDL starts, and only
+// where SDL would use it; 0 where there is none or SDL will not use it.
+static int x11_depth()
+{
+#if defined(VELMORADE_HAVE_X11)
+    if (!sdl_uses_x11())
+        return 0;
+    Display *dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr)
+        return 0; // SDL says why itself
+    const int depth = DefaultDepth(dpy, DefaultScreen(dpy));
+    XCloseDisplay(dpy);
+    return depth;
+#else
+    return 0;
+#endif
+}
+
 // sdl12-compat presents each frame through SDL's renderer, OpenGL by default. Without a 3D driver
 // Mesa draws that GL on the CPU, a whole core for one textured rectangle a frame, and under
 // memory pressure its context fails inside SDL_SetVideoMode, before the program can say why.
@@ -202,8 +220,11 @@ void choose_presentation(const SDL_version &linked)
         }
     }
     setenv("SDL_RENDER_DRIVER", "software", 0);
+    // On a deep-colour X display (30 bits) SDL's framebuffer goes through OpenGL: SDL 2 makes no
+    // such framebuffer in software, and SDL 3 takes a 10-bit one for HDR and shows white as grey.
     const char *driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver == nullptr || !same_name(driver, "wayland"))
+    const bool deep_colour = x11_depth() > 24;
+    if ((driver == nullptr || !same_name(driver, "wayland")) && !deep_colour)
         setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
     // sdl12-compat 1.2.78 makes its window for OpenGL wherever SDL's first renderer is OpenGL,
     // whichever renderer is asked for, and makes it again without where that fails. Pointed at
@@ -229,20 +250,9 @@ void desktop_size(int &width, int &height)
 }
 
 // SDL 2 has no renderer for a display of 256 colours or fewer, and SDL 3 refuses one and then
-// crashes tidying up, inside SDL_Init; classic SDL draws on it. Asked of the X server directly,
-// before SDL starts, and only where SDL would use it.
+// crashes tidying up, inside SDL_Init; classic SDL draws on it.
 bool palettized_display()
 {
-#if defined(VELMORADE_HAVE_X11)
-    if (!sdl_uses_x11())
-        return false;
-    Display *dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr)
-        return false; // SDL says why itself
-    const bool palettized = DefaultDepth(dpy, DefaultScreen(dpy)) <= 8;
-    XCloseDisplay(dpy);
-    return palettized;
-#else
-    return false;
-#endif
+    const int depth = x11_depth();
+    return depth > 0 && depth <= 8;
 }

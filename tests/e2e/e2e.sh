@@ -317,8 +317,9 @@ start_app() {
 on_named_sdl() {
     [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
     [ -z "$wine" ] || return 0
-    # SDL 2 cannot make a 30-bit surface to draw into in software, and falls back to OpenGL itself.
-    [ "$check" = deep_colour ] && grep -q '/libSDL2' "/proc/$app/maps" && return 0
+    # On 30 bits SDL's framebuffer goes through OpenGL: SDL 2 has none in software, and SDL 3's
+    # would show white as grey.
+    [ "$check" = deep_colour ] && grep -q '/libSDL[23]' "/proc/$app/maps" && return 0
     local gl
     gl=$(grep -oE '/lib(GL|GLX|EGL|gallium)[-._][^/]*$' "/proc/$app/maps" | sort -u | tr '\n' ' ')
     case ${SDL_RENDER_DRIVER:-} in
