@@ -118,6 +118,19 @@ Uint32 frame_delay(Uint32 start, Uint32 now)
     return elapsed > period ? 0 : period - elapsed;
 }
 
+// Waits out the rest of a pass. In a browser the wait gives the page back to the browser:
+// Emscripten's SDL_Delay is emscripten_sleep under another name, which Emscripten 6 no longer
+// lists among the calls that wait, so the program would go on while its stack unwinds; by its
+// own name Asyncify knows it.
+static void wait_ms(Uint32 ms)
+{
+#if defined(__EMSCRIPTEN__)
+    emscripten_sleep(ms);
+#else
+    SDL_Delay(ms);
+#endif
+}
+
 void frame_loop(SDL_Surface *surface, const std::uint32_t *store)
 {
     stop_signals_at_next_pass();
@@ -125,6 +138,6 @@ void frame_loop(SDL_Surface *surface, const std::uint32_t *store)
         const Uint32 start = SDL_GetTicks();
         handle_events();
         draw_buf(surface, store, frame);
-        SDL_Delay(frame_delay(start, SDL_GetTicks()));
+        wait_ms(frame_delay(start, SDL_GetTicks()));
     }
 }
