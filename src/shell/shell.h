@@ -26,8 +26,8 @@ bool is_display_driver(const char *driver, const char *requested);
 
 // Chooses, before SDL starts, how SDL 2 and 3 under sdl12-compat present: in a Wayland session the
 // Wayland driver where X11 would be magnified (a scaled output that X has no monitor of its own
-// pixels for) or there is no X server, else X11; on X11 without OpenGL. Sets only what the user
-// has not set.
+// pixels for) or there is no X server, else X11; on X11 without OpenGL, but on a deep-colour
+// display. Sets only what the user has not set.
 void choose_presentation(const SDL_version &linked);
 
 // The largest of a mode list from SDL_ListModes; false when it lists none, or every size.
