@@ -157,17 +157,20 @@ static bool wayland_output_scaled(SDL_Rect &own)
 #endif
 
 // The X display's bits per pixel, asked of the X server directly, before SDL starts, and only
-// where SDL would use it; 0 where there is none or SDL will not use it.
+// where SDL would use it; 0 where there is none or SDL will not use it. Asked once: the
+// presentation and the palette test both want it.
 static int x11_depth()
 {
 #if defined(VELMORADE_HAVE_X11)
     if (!sdl_uses_x11())
         return 0;
-    Display *dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr)
-        return 0; // SDL says why itself
-    const int depth = DefaultDepth(dpy, DefaultScreen(dpy));
-    XCloseDisplay(dpy);
+    static int depth = -1;
+    if (depth < 0) {
+        Display *dpy = XOpenDisplay(nullptr);
+        depth = dpy != nullptr ? DefaultDepth(dpy, DefaultScreen(dpy)) : 0; // SDL says why itself
+        if (dpy != nullptr)
+            XCloseDisplay(dpy);
+    }
     return depth;
 #else
     return 0;

@@ -91,6 +91,13 @@ static int xinerama_heads(Display *dpy, SDL_Rect *out)
     return count;
 }
 
+// X's monitors: RandR's, else Xinerama's heads; `primary` the primary one's index, if RandR says.
+static int x11_monitors(Display *dpy, SDL_Rect *out, int &primary)
+{
+    const int count = randr_monitors(dpy, out, primary);
+    return count > 0 ? count : xinerama_heads(dpy, out);
+}
+
 bool pick_monitor(SDL_Rect &monitor)
 {
     if (!sdl_uses_x11())
@@ -100,9 +107,7 @@ bool pick_monitor(SDL_Rect &monitor)
         return false; // SDL says why itself
     SDL_Rect monitors[MAX_MONITORS];
     int primary = -1;
-    int count = randr_monitors(dpy, monitors, primary);
-    if (count == 0)
-        count = xinerama_heads(dpy, monitors);
+    const int count = x11_monitors(dpy, monitors, primary);
     Window root = 0, child = 0;
     int x = 0, y = 0, wx = 0, wy = 0;
     unsigned int buttons = 0;
@@ -128,9 +133,7 @@ bool x11_has_monitor(const SDL_Rect &place)
         return false;
     SDL_Rect monitors[MAX_MONITORS];
     int primary = -1;
-    int count = randr_monitors(dpy, monitors, primary);
-    if (count == 0)
-        count = xinerama_heads(dpy, monitors);
+    int count = x11_monitors(dpy, monitors, primary);
     if (count == 0) {
         const int screen = DefaultScreen(dpy);
         monitors[count++] = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
