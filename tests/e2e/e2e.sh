@@ -177,9 +177,10 @@ start_nested() {
             "$work/wl/session.new" >"$work/wl/session-start"
         chmod 755 "$work/wl/session-start"
         rm -f "$work/wl/session"
-        # js.debug: what a KWin script prints goes to KWin's log.
-        set -- env 'QT_LOGGING_RULES=js.debug=true;kwin_scripting.debug=true' kwin_wayland --x11-display "$DISPLAY" --width "$w" --height "$h" \
-            --socket wayland-nested --no-lockscreen --no-global-shortcuts --xwayland "$work/wl/session-start"
+        # What a KWin script prints, and what KWin says of its scripts, go to KWin's log.
+        set -- env 'QT_LOGGING_RULES=js.debug=true;kwin_scripting.debug=true' \
+            kwin_wayland --x11-display "$DISPLAY" --width "$w" --height "$h" --socket wayland-nested \
+            --no-lockscreen --no-global-shortcuts --xwayland "$work/wl/session-start"
     else
         printf '[shell]\npanel-position=none\n' >"$work/wl/.config/weston.ini"
         set -- weston --backend=x11 --renderer=pixman --width=$((w / scale)) --height=$((h / scale)) --scale="$scale" \
