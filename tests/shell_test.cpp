@@ -1,6 +1,7 @@
-// shell_test.cpp: the version rule, the frame delay, the monitor choice, and draw_buf on surfaces of
-// every kind.
+// shell_test.cpp: the version rule, the presentation, the frame delay, the monitor choice, and
+// draw_buf on surfaces of every kind.
 #include "pattern/pattern.h"
+#include "place/place.h"
 #include "shell/shell.h"
 #include "velmorade.h"
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -78,52 +77,4 @@ std::uint32_t *new_store(std::size_t bytes)
     if (store == nullptr)
         store = std::malloc(bytes);
     return static_cast<std::uint32_t *>(store);
-}
-
-void recolour_store(std::uint32_t *store, std::size_t words, std::uint32_t black, std::uint32_t white)
-{
-    if (black == BLACK && white == WHITE)
-        return;
-    for (std::size_t i = 0; i < words; i++)
-        store[i] = store[i] == WHITE ? white : black;
-}
-
-// convert_frame for pixels of N bytes: a copy of constant size, which the compiler inlines.
-template <std::size_t N>
-static void convert_rows(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch,
-                         const unsigned char *black, const unsigned char *white)
-{
-    for (int y = 0; y < rows; y++) {
-        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(SCREEN_WIDTH);
-        std::uint8_t *pixel = out + static_cast<std::size_t>(y) * pitch;
-        for (int x = 0; x < cols; x++, pixel += N)
-            std::memcpy(pixel, in[x] == WHITE ? white : black, N);
-    }
-}
-
-void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch, int bytes,
-                   std::uint32_t black, std::uint32_t white)
-{
-    // A pixel is the low `bytes` bytes of its value as this machine stores a 32-bit word.
-    const std::uint32_t one = 1;
-    unsigned char first = 0;
-    std::memcpy(&first, &one, 1);
-    const std::size_t low = first == 1 ? 0 : 4 - static_cast<std::size_t>(bytes);
-    unsigned char b[4], w[4];
-    std::memcpy(b, &black, 4);
-    std::memcpy(w, &white, 4);
-    switch (bytes) {
-    case 1:
-        convert_rows<1>(frame, cols, rows, out, pitch, b + low, w + low);
-        break;
-    case 2:
-        convert_rows<2>(frame, cols, rows, out, pitch, b + low, w + low);
-        break;
-    case 3:
-        convert_rows<3>(frame, cols, rows, out, pitch, b + low, w + low);
-        break;
-    default:
-        convert_rows<4>(frame, cols, rows, out, pitch, b, w);
-        break;
-    }
 }

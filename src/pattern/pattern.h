@@ -26,13 +26,3 @@ void set_geometry(std::int32_t width, std::int32_t height);
 
 // Fills every frame of the store for the current SCREEN_WIDTH, SCREEN_HEIGHT and INNER_CIRCLE.
 void calc(std::uint32_t *store);
-
-// Rewrites `words` words of the store into a display's own 32-bit black and white, once, so that
-// showing a frame there is a copy.
-void recolour_store(std::uint32_t *store, std::size_t words, std::uint32_t black, std::uint32_t white);
-
-// Writes cols x rows pixels of a stored frame (rows SCREEN_WIDTH words apart) to `out`, rows
-// `pitch` bytes apart, as `bytes`-byte pixels (1 to 4) in this machine's byte order, black and
-// white being the given values: for pixel memory laid out otherwise than the store.
-void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch, int bytes,
-                   std::uint32_t black, std::uint32_t white);

@@ -12,6 +12,7 @@
 // saver runs from the system folder. SDL.dll is never taken from the system folder or the search
 // path, where it would be another program's.
 #include "pattern/pattern.h"
+#include "saver/saver.h"
 #include "saver/scr_args.h"
 #include "shell/shell.h"
 #include "velmorade.h"
@@ -31,11 +32,7 @@ static HWND preview_window; // the window the preview draws into, else null
 static bool mouse_seen;
 static int mouse_x, mouse_y; // where the mouse was first seen, full screen
 
-[[noreturn]] static void fail(const char *what)
-{
-    std::fprintf(stderr, "velmorade.scr: %s\n", what);
-    std::exit(1);
-}
+const char *const SAVER_NAME = "velmorade.scr";
 
 // The folder part of a path, in place: what comes before its last backslash.
 static void cut_to_folder(wchar_t *path)
@@ -51,19 +48,19 @@ static bool load_sdl()
     wchar_t system[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        fail("cannot tell where velmorade.scr is");
+        saver_fail("cannot tell where velmorade.scr is");
     cut_to_folder(folder);
     const UINT system_length = GetSystemDirectoryW(system, MAX_PATH);
     if (system_length > 0 && system_length < MAX_PATH && _wcsicmp(folder, system) == 0) {
         DWORD size = sizeof folder;
         if (RegGetValueW(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, L"InstallLocation", RRF_RT_REG_SZ, nullptr, folder,
                          &size) != ERROR_SUCCESS)
-            fail("Velmorade's folder is not recorded: install Velmorade again");
+            saver_fail("Velmorade's folder is not recorded: install Velmorade again");
     }
     wchar_t library[MAX_PATH];
     if (std::swprintf(library, MAX_PATH, L"%ls\\SDL.dll", folder) < 0 ||
         LoadLibraryExW(library, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) == nullptr)
-        fail("cannot load SDL.dll from Velmorade's folder: install Velmorade again");
+        saver_fail("cannot load SDL.dll from Velmorade's folder: install Velmorade again");
     return true;
 }
 
@@ -73,7 +70,7 @@ static bool load_sdl()
 static void start_video()
 {
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
-        fail(SDL_GetError());
+        saver_fail(SDL_GetError());
     std::atexit(SDL_Quit);
 }
 
@@ -97,7 +94,7 @@ static SDL_Surface *open_preview(std::uintptr_t handle)
     preview_window = reinterpret_cast<HWND>(handle);
     RECT client;
     if (!IsWindow(preview_window) || !GetClientRect(preview_window, &client))
-        fail("no window to preview in");
+        saver_fail("no window to preview in");
     std::snprintf(variable, sizeof variable, "SDL_WINDOWID=%llu", static_cast<unsigned long long>(handle));
     SDL_putenv(variable);
     start_video();
@@ -137,7 +134,7 @@ int main(int argc, char *argv[])
         MessageBoxA(nullptr, "Velmorade has nothing to set.", "Velmorade", MB_OK | MB_ICONINFORMATION);
         return 0;
     case SCR_BAD:
-        fail("unknown command line; use /s, /p HWND or /c");
+        saver_fail("unknown command line; use /s, /p HWND or /c");
     case SCR_PREVIEW:
         screen = open_preview(handle);
         break;
@@ -146,11 +143,11 @@ int main(int argc, char *argv[])
         break;
     }
     if (screen == nullptr)
-        fail(SDL_GetError());
+        saver_fail(SDL_GetError());
     set_geometry(screen->w, screen->h);
     std::size_t bytes = 0;
     if (!store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes) || (buf = new_store(bytes)) == nullptr)
-        fail("no memory for the frames");
+        saver_fail("no memory for the frames");
     calc(buf);
 
     for (int frame = 0;; frame = (frame + 1) % FRAMES) {

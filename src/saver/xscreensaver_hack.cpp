@@ -6,6 +6,8 @@
 // each frame with MIT-SHM where the server shares memory with it and XPutImage elsewhere: SDL
 // cannot draw into another program's window on every SDL 1.2 stack.
 #include "pattern/pattern.h"
+#include "pattern/pixels.h"
+#include "saver/saver.h"
 #include "velmorade.h"
 
 #include <X11/Xlib.h>
@@ -47,11 +49,7 @@ static bool words_ready; // the store holds the image's own pixels: each frame i
 static int x_error;  // the last X error's code, 0 for none
 static int shm_base; // MIT-SHM's first request code, or 0
 
-[[noreturn]] static void fail(const char *what, const char *detail)
-{
-    std::fprintf(stderr, "velmorade-saver: %s%s\n", what, detail);
-    std::exit(1);
-}
+const char *const SAVER_NAME = "velmorade-saver";
 
 // A saver is stopped with SIGTERM: end at once, whatever is under way. The shared memory is
 // already marked for removal and the X connection closes with the process.
@@ -115,7 +113,9 @@ static void pick_colours()
     const Visual *visual = attr.visual;
     if (visual->c_class == TrueColor || visual->c_class == DirectColor) {
         black_pixel = 0;
-        white_pixel = visual->red_mask | visual->green_mask | visual->blue_mask;
+        white_pixel =
+            mask_white(0, static_cast<std::uint32_t>(visual->red_mask), static_cast<std::uint32_t>(visual->green_mask),
+                       static_cast<std::uint32_t>(visual->blue_mask));
     } else {
         black_pixel = BlackPixel(dpy, XScreenNumberOfScreen(attr.screen));
         white_pixel = WhitePixel(dpy, XScreenNumberOfScreen(attr.screen));
@@ -187,10 +187,10 @@ static void make_image()
     image = XCreateImage(dpy, attr.visual, static_cast<unsigned>(attr.depth), ZPixmap, 0, nullptr,
                          static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (image == nullptr)
-        fail("cannot make an image of the window's size", "");
+        saver_fail("cannot make an image of the window's size");
     image->data = static_cast<char *>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) * height));
     if (image->data == nullptr)
-        fail("out of memory for the image", "");
+        saver_fail("out of memory for the image");
 }
 
 // Computes every frame for the window's size, exactly as the program does for a screen of it.
@@ -201,20 +201,19 @@ static void make_frames()
     height = attr.height;
     set_geometry(width, height);
     std::size_t bytes = 0;
+    // From malloc, not new_store, whose block lasts until the process ends: a window that changes
+    // size gets new frames, and the old ones are given back.
     if (!store_bytes(width, height, bytes) || (store = static_cast<std::uint32_t *>(std::malloc(bytes))) == nullptr) {
         char size[32];
         std::snprintf(size, sizeof size, "%dx%d", width, height);
-        fail("no memory for the frames of a window of ", size);
+        saver_fail("no memory for the frames of a window of ", size);
     }
     calc(store);
     make_image();
 
     // On a 32-bit image in our own byte order the store is turned into the image's pixels once,
     // so that showing a frame is a copy.
-    const std::uint16_t one = 1;
-    unsigned char first_byte = 0;
-    std::memcpy(&first_byte, &one, 1);
-    host_order = (image->byte_order == LSBFirst) == (first_byte == 1);
+    host_order = (image->byte_order == LSBFirst) == lsb_first();
     words_ready = image->bits_per_pixel == 32 && host_order;
     if (words_ready)
         recolour_store(store, bytes / sizeof *store, static_cast<std::uint32_t>(black_pixel),
@@ -252,7 +251,7 @@ static void draw_frame(int f)
     if (error != 0) {
         char text[128];
         XGetErrorText(dpy, error, text, sizeof text);
-        fail("drawing failed: ", text);
+        saver_fail("drawing failed: ", text);
     }
 }
 
@@ -309,7 +308,7 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; i++) {
         if (is_option(argv[i], "window-id")) {
             if (++i == argc)
-                fail("--window-id needs a window id", "");
+                saver_fail("--window-id needs a window id");
             window_arg = argv[i];
         } else if (is_option(argv[i], "root")) {
             root = true;
@@ -320,17 +319,17 @@ int main(int argc, char *argv[])
                         argv[0]);
             return 0;
         } else {
-            fail("unknown option: ", argv[i]);
+            saver_fail("unknown option: ", argv[i]);
         }
     }
     if (window_arg == nullptr)
         window_arg = std::getenv("XSCREENSAVER_WINDOW");
     if (window_arg != nullptr && parse_window(window_arg) == 0)
-        fail("not a window id: ", window_arg);
+        saver_fail("not a window id: ", window_arg);
 
     dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)
-        fail("cannot open the display ", XDisplayName(nullptr));
+        saver_fail("cannot open the display ", XDisplayName(nullptr));
     XSetErrorHandler(on_x_error);
     int event_base = 0, error_base = 0;
     if (XShmQueryExtension(dpy))
@@ -343,7 +342,7 @@ int main(int argc, char *argv[])
     else
         open_own_window();
     if (!XGetWindowAttributes(dpy, win, &attr) || sync_errors() != 0)
-        fail("no such window: ", window_arg != nullptr ? window_arg : "");
+        saver_fail("no such window: ", window_arg != nullptr ? window_arg : "");
     // Only structure events: xscreensaver itself takes the window's key and button events.
     XSelectInput(dpy, win, StructureNotifyMask | (own_window ? KeyPressMask : 0));
     gc = XCreateGC(dpy, win, 0, nullptr);

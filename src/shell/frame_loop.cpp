@@ -1,5 +1,7 @@
-// frame_loop.cpp: plays the stored frames in a loop, one every 25 ms, until Escape or quit.
+// frame_loop.cpp: plays the stored frames on the display, in its own pixels, one every 25 ms, until
+// Escape or quit.
 #include "pattern/pattern.h"
+#include "pattern/pixels.h"
 #include "shell/shell.h"
 #include "velmorade.h"
 
@@ -33,18 +35,12 @@ void handle_events()
     }
 }
 
-// The two words the store holds: the generator's, until match_store gives it a surface's own.
-static std::uint32_t store_black = BLACK;
-static std::uint32_t store_white = WHITE;
-
-// Black and white as the surface's pixels. Without a palette white is every bit of the colour
-// masks: SDL 1.2.15 maps 255 to 0 on channels wider than 8 bits (30-bit deep colour), which would
-// make white black.
+// Black and white as the surface's pixels.
 static void surface_colours(const SDL_PixelFormat *format, Uint32 &black, Uint32 &white)
 {
     black = SDL_MapRGB(format, 0, 0, 0);
     white = format->palette != nullptr ? SDL_MapRGB(format, 255, 255, 255)
-                                       : black | format->Rmask | format->Gmask | format->Bmask;
+                                       : mask_white(black, format->Rmask, format->Gmask, format->Bmask);
 }
 
 // True when the store's words are the surface's own pixels, so that a frame is shown as it lies.
@@ -52,7 +48,7 @@ static bool store_fits(const SDL_PixelFormat *format)
 {
     Uint32 black = 0, white = 0;
     surface_colours(format, black, white);
-    return format->BytesPerPixel == 4 && black == store_black && white == store_white;
+    return format->BytesPerPixel == 4 && store_holds(black, white);
 }
 
 void match_store(const SDL_Surface *surface, std::uint32_t *store)
@@ -63,8 +59,6 @@ void match_store(const SDL_Surface *surface, std::uint32_t *store)
     surface_colours(surface->format, black, white);
     const std::size_t words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT) * FRAMES;
     recolour_store(store, words, black, white);
-    store_black = black;
-    store_white = white;
 }
 
 // Copies one frame to the surface, never writing past the surface's own w, h and pitch.

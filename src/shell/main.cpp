@@ -1,5 +1,6 @@
 // main.cpp: sets up SDL and the display, computes the whole animation, then plays it.
 #include "pattern/pattern.h"
+#include "place/place.h"
 #include "shell/shell.h"
 #include "velmorade.h"
 
@@ -34,9 +35,9 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
     // window manager with the EWMH full-screen state enlarges, and 1 x 1 without one. On several
     // monitors, one of them, without SDL's full screen, which would switch modes to fit it.
     SDL_Rect monitor{};
-    const bool one_monitor = desktop && pick_monitor(monitor);
+    const bool one_of_several = desktop && pick_monitor(monitor);
     SDL_Surface *screen = nullptr;
-    if (one_monitor) {
+    if (one_of_several) {
         place_window(monitor);
         screen = SDL_SetVideoMode(monitor.w, monitor.h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
     } else if (desktop) {
@@ -50,7 +51,7 @@ static SDL_Surface *set_display_mode(const SDL_version &linked)
         showError(SDL_GetError(), 1);
         return nullptr;
     }
-    if (one_monitor)
+    if (one_of_several)
         fill_monitor(monitor);
     if (desktop)
         set_geometry(screen->w, screen->h);

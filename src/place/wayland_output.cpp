@@ -6,7 +6,7 @@
 // the compositor puts it on another. So the program first maps a window of one transparent
 // pixel, which the compositor places as it places any new window, on the output in focus; reads
 // which output that surface entered; and closes it again before SDL starts.
-#include "shell/shell.h"
+#include "place/place.h"
 
 #if defined(VELMORADE_HAVE_WAYLAND)
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 
-constexpr int MAX_OUTPUTS = 16;
 // A compositor answers within a frame or two; the bound is for one on a machine under load, and
 // past it SDL's own choice stands.
 constexpr int ANSWER_MS = 3000;
@@ -30,9 +29,9 @@ static wl_compositor *COMPOSITOR;
 static wl_shm *SHM;
 static xdg_wm_base *WM_BASE;
 static zxdg_output_manager_v1 *OUTPUT_MANAGER;
-static wl_output *OUTPUTS[MAX_OUTPUTS];
-static zxdg_output_v1 *OUTPUT_PLACES[MAX_OUTPUTS];
-static int OUTPUT_X[MAX_OUTPUTS], OUTPUT_Y[MAX_OUTPUTS];
+static wl_output *OUTPUTS[MAX_MONITORS];
+static zxdg_output_v1 *OUTPUT_PLACES[MAX_MONITORS];
+static int OUTPUT_X[MAX_MONITORS], OUTPUT_Y[MAX_MONITORS];
 static int OUTPUT_COUNT;
 static wl_buffer *PIXEL;
 static wl_output *ENTERED;
@@ -66,7 +65,7 @@ static void global(void *, wl_registry *registry, uint32_t name, const char *int
     } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
         OUTPUT_MANAGER = static_cast<zxdg_output_manager_v1 *>(
             wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, 1));
-    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && OUTPUT_COUNT < MAX_OUTPUTS) {
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && OUTPUT_COUNT < MAX_MONITORS) {
         OUTPUTS[OUTPUT_COUNT++] = static_cast<wl_output *>(wl_registry_bind(registry, name, &wl_output_interface, 1));
     }
 }

@@ -1,4 +1,5 @@
-// monitors.cpp: on a desktop of several monitors, which one the program fills, and how.
+// monitors.cpp: what X reports of its display (depth, screen, monitors), and on a desktop of
+// several monitors, which one the program fills, and how.
 //
 // SDL 1.2 knows only the X screen, which spans every monitor: the disc would land on the seam
 // and half of each frame would go to glass no one looks at. The program takes the monitor
@@ -7,7 +8,7 @@
 // at a size other than the X screen's would have SDL try to switch modes, so the program opens
 // a borderless window of the monitor's size at its place and asks the window manager, where
 // there is one, for its full-screen state.
-#include "shell/shell.h"
+#include "place/place.h"
 
 #include <cstdlib>
 
@@ -36,8 +37,6 @@ int monitor_at(const SDL_Rect *monitors, int count, int primary, bool pointer_fo
 #include <dlfcn.h>
 
 #include <cstdio>
-
-constexpr int MAX_MONITORS = 16;
 
 // Monitors as rectangles of the root window; X's 16-bit coordinates fit an SDL_Rect.
 static SDL_Rect rect(int x, int y, int w, int h)
@@ -91,59 +90,83 @@ static int xinerama_heads(Display *dpy, SDL_Rect *out)
     return count;
 }
 
-// X's monitors: RandR's, else Xinerama's heads; `primary` the primary one's index, if RandR says.
-static int x11_monitors(Display *dpy, SDL_Rect *out, int &primary)
+// What X reports, asked once, before SDL starts or else as the mode is set: the presentation, the
+// palette test and the monitor pick all want it, and it does not change in between.
+static bool X_ASKED;
+static int X_DEPTH; // bits per pixel; 0 without an X display
+static SDL_Rect X_SCREEN;
+static SDL_Rect X_MONITORS[MAX_MONITORS]; // RandR's monitors, else Xinerama's heads
+static int X_MONITOR_COUNT;
+static int X_PRIMARY = -1;
+static bool X_POINTER_FOUND; // where the pointer is, on several monitors
+static int X_POINTER_X, X_POINTER_Y;
+
+static void ask_x()
 {
-    const int count = randr_monitors(dpy, out, primary);
-    return count > 0 ? count : xinerama_heads(dpy, out);
+    if (X_ASKED)
+        return;
+    X_ASKED = true;
+    Display *dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr)
+        return; // SDL says why itself
+    const int screen = DefaultScreen(dpy);
+    X_DEPTH = DefaultDepth(dpy, screen);
+    X_SCREEN = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+    X_MONITOR_COUNT = randr_monitors(dpy, X_MONITORS, X_PRIMARY);
+    if (X_MONITOR_COUNT == 0)
+        X_MONITOR_COUNT = xinerama_heads(dpy, X_MONITORS);
+    Window root = 0, child = 0;
+    int wx = 0, wy = 0;
+    unsigned int buttons = 0;
+    if (X_MONITOR_COUNT > 1)
+        X_POINTER_FOUND =
+            XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &X_POINTER_X, &X_POINTER_Y, &wx, &wy, &buttons);
+    XCloseDisplay(dpy);
+}
+
+static bool same_rect(const SDL_Rect &a, const SDL_Rect &b)
+{
+    return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
+
+int x11_depth()
+{
+    if (!sdl_uses_x11())
+        return 0;
+    ask_x();
+    return X_DEPTH;
 }
 
 bool pick_monitor(SDL_Rect &monitor)
 {
     if (!sdl_uses_x11())
         return false;
-    Display *dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr)
-        return false; // SDL says why itself
-    SDL_Rect monitors[MAX_MONITORS];
-    int primary = -1;
-    const int count = x11_monitors(dpy, monitors, primary);
-    Window root = 0, child = 0;
-    int x = 0, y = 0, wx = 0, wy = 0;
-    unsigned int buttons = 0;
-    // Xwayland's pointer is wherever it last left an X window; the compositor knows better.
-    bool found = false;
-    if (count > 1)
-        found = wayland_focused_output(x, y) ||
-                XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &buttons);
-    const int screen = DefaultScreen(dpy);
-    const SDL_Rect whole = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
-    XCloseDisplay(dpy);
-    if (count <= 1)
+    ask_x();
+    if (X_MONITOR_COUNT <= 1)
         return false;
-    monitor = monitors[monitor_at(monitors, count, primary, found, x, y)];
+    // Xwayland's pointer is wherever it last left an X window; the compositor knows better.
+    int x = 0, y = 0;
+    bool found = wayland_focused_output(x, y);
+    if (!found) {
+        found = X_POINTER_FOUND;
+        x = X_POINTER_X;
+        y = X_POINTER_Y;
+    }
+    monitor = X_MONITORS[monitor_at(X_MONITORS, X_MONITOR_COUNT, X_PRIMARY, found, x, y)];
     // Mirrored monitors each show the whole screen, which plain full screen fills.
-    return monitor.x != whole.x || monitor.y != whole.y || monitor.w != whole.w || monitor.h != whole.h;
+    return !same_rect(monitor, X_SCREEN);
 }
 
 bool x11_has_monitor(const SDL_Rect &place)
 {
-    Display *dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr)
+    ask_x();
+    if (X_DEPTH == 0)
         return false;
-    SDL_Rect monitors[MAX_MONITORS];
-    int primary = -1;
-    int count = x11_monitors(dpy, monitors, primary);
-    if (count == 0) {
-        const int screen = DefaultScreen(dpy);
-        monitors[count++] = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
-    }
-    XCloseDisplay(dpy);
-    for (int i = 0; i < count; i++) {
-        const SDL_Rect &m = monitors[i];
-        if (m.x == place.x && m.y == place.y && m.w == place.w && m.h == place.h)
+    if (X_MONITOR_COUNT == 0)
+        return same_rect(place, X_SCREEN);
+    for (int i = 0; i < X_MONITOR_COUNT; i++)
+        if (same_rect(place, X_MONITORS[i]))
             return true;
-    }
     return false;
 }
 
@@ -205,6 +228,11 @@ void fill_monitor(const SDL_Rect &monitor)
 }
 
 #else
+
+int x11_depth()
+{
+    return 0;
+}
 
 bool pick_monitor(SDL_Rect &)
 {
