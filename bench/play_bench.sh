@@ -75,7 +75,8 @@ done
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 chmod 755 "$work"
 mkdir -m 700 "$work/wl"
-cp "$build/velmorade" "$recorder" "$work/wl/"
+cp "$build/velmorade" "$recorder" "$(dirname "$0")/../tests/e2e/kwin_session.sh" \
+    "$(dirname "$0")/../tests/e2e/kwinoutputconfig.json" "$work/wl/"
 chown -R 65534:65534 "$work/wl"
 
 # play_in_session NAME WHAT ENV...: plays the program with the session's ENV until its first frame
@@ -99,12 +100,6 @@ play_in_session() {
     gl=no
     ! grep -qE '/lib(GL|GLX|EGL|gallium)[-._]' "/proc/$app/maps" || gl=yes
 }
-# session_start FILE SOCKET: the script KWin starts once Xwayland is up; it writes the session's
-# environment to FILE and lasts as long as the compositor's SOCKET.
-session_start() {
-    printf '#!/bin/sh\nenv >%s\nwhile [ -S "$XDG_RUNTIME_DIR/%s" ]; do sleep 1; done\n' "$1" "$2" >"$work/wl/session-start"
-    chmod 755 "$work/wl/session-start"
-}
 # The Xwayland of nobody's session; it outlives its compositor for a moment, and the next
 # session's must be the only one.
 xwayland_ticks() { local t=0 x; for x in $(pgrep -u 65534 -x Xwayland); do t=$((t + $(ticks $x))); done; echo $t; }
@@ -120,12 +115,9 @@ row() {
 # KWin, nested in an Xvfb of its output's 1920 x 1080 pixels, at scales 1, 1.5 and 2, with X
 # programs drawn at the output's own pixels (KDE's default) and magnified: as started, which
 # takes X11 where it is not magnified. KWin's and Xwayland's CPU; the Xvfb shows KWin's output as
-# a screen would.
+# a screen would. KWin starts as the end-to-end checks start it.
 if command -v kwin_wayland >/dev/null; then
     printf '\n| path | scale, X programs | program CPU | KWin and Xwayland CPU | OpenGL | frames/s |\n|---|---|---|---|---|---|\n'
-    mkdir -p "$work/wl/.config"
-    session_start "$work/wl/session" wayland-bench
-    chown -R 65534:65534 "$work/wl"
     session_ticks() { echo $(($(ticks $kwin) + $(xwayland_ticks))); }
     for stack in "${stacks[@]}"; do
         name=${stack% *} lib=${stack##* }
@@ -137,15 +129,9 @@ if command -v kwin_wayland >/dev/null; then
                 xvfb=$!
                 until grep -q . "$work/display" 2>/dev/null; do sleep 0.05; done
                 export DISPLAY=:$(head -1 "$work/display")
-                # KWin keeps the scale it gave Xwayland in kwinrc; each session starts from none.
-                printf '[org.kde.kdecoration2]\nNoPlugin=true\n' >"$work/wl/.config/kwinrc"
-                printf '[KScreen]\nXwaylandClientsScale=%s\n' $own_pixels >"$work/wl/.config/kdeglobals"
-                sed -e "s/@WIDTH@/1920/; s/@HEIGHT@/1080/; s/@SCALE@/$scale/" \
-                    "$(dirname "$0")/../tests/e2e/kwinoutputconfig.json" >"$work/wl/.config/kwinoutputconfig.json"
                 rm -f "$work/wl/session"
                 setsid "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" \
-                    dbus-run-session -- kwin_wayland --x11-display "$DISPLAY" --width 1920 --height 1080 \
-                    --socket wayland-bench --no-lockscreen --no-global-shortcuts --xwayland "$work/wl/session-start" \
+                    dbus-run-session -- "$work/wl/kwin_session.sh" 1920 1080 "$scale" $own_pixels wayland-bench \
                     >/dev/null 2>&1 &
                 sway=$!
                 until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done

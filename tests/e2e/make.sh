@@ -1,0 +1,66 @@
+# make.sh: the checks of make itself: on a system without apt-get and dpkg, as a user who cannot
+# install, and the release's files, made twice from clean clones.
+
+project=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+check_elsewhere() {
+    # Another distribution, without apt-get and dpkg: make names what it needs, then builds the
+    # program once that is there, and it plays.
+    path_without apt-get dpkg dpkg-query
+    make_elsewhere() { env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" make -s -C "$project" "$@" >"$work/out" 2>&1; }
+    ! make_elsewhere deps INCLUDE_DIRS="$work/none" || fail "make deps passed without SDL's headers"
+    grep -q '^Missing: SDL/SDL.h' "$work/out" && grep -q 'Fedora:.*sdl12-compat-devel' "$work/out" ||
+        fail "make does not name what it needs: $(head -3 "$work/out")"
+    make_elsewhere build BUILD="$work/build" TESTS=OFF || fail "make build: $(tail -5 "$work/out")"
+    : >"$work/out"
+    start_x 1280x720x24
+    start "$work/build/velmorade"
+    desktop_plays 1280 720
+}
+
+check_no_root() {
+    # A user who is neither root nor has sudo, with a package missing: make names the packages it
+    # lacks and the one line to run as root, promises no install, and fails.
+    dpkg-query -W -f='${Status}\n' hello 2>/dev/null | grep -q 'install ok installed' && fail "hello is installed here"
+    path_without sudo
+    # The Makefile alone, where the other user can read it wherever the project lies.
+    cp "$project/Makefile" "$work/" && chmod 755 "$work"
+    ! "${NOBODY[@]}" env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS PATH="$work/bin" \
+        make -s -C "$work" deps PACKAGES="make hello" >"$work/out" 2>&1 || fail "make deps passed without hello"
+    grep -qx '  apt-get install --no-install-recommends hello' "$work/out" ||
+        fail "no apt-get line for hello alone: $(cat "$work/out")"
+    ! grep -q 'Installing:\|not found' "$work/out" || fail "it promises what it cannot do: $(cat "$work/out")"
+    : >"$work/out"
+}
+
+check_release() {
+    # The release as users download it, made twice from clean clones in other folders, at other
+    # times, umasks and time zones: the same files byte for byte, whose sums check; the source,
+    # unpacked without git, builds as make run builds it, and its program plays.
+    local version names run clone name
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    names="SHA256SUMS velmorade-$version-web.zip velmorade-$version-win64-setup.exe velmorade-$version-win64.zip
+           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb"
+    for run in "022 Asia/Tokyo one" "027 America/Los_Angeles two/a/b"; do
+        set -- $run
+        clone=$work/$3/velmorade
+        (umask "$1" && git clone -q "$project" "$clone" &&
+            env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS TZ="$2" make -C "$clone" release) >"$work/release.log" 2>&1 ||
+            fail "clone and make release in $clone: $(tail -20 "$work/release.log")"
+        [ "$(ls "$clone/dist" | sort | tr '\n' ' ')" = "$(echo $names | tr ' ' '\n' | sort | tr '\n' ' ')" ] ||
+            fail "dist/ holds $(ls "$clone/dist" | tr '\n' ' ')"
+        (cd "$clone/dist" && sha256sum --quiet -c SHA256SUMS) || fail "the sums do not check in $clone/dist"
+    done
+    for name in $names; do
+        cmp "$work/one/velmorade/dist/$name" "$work/two/a/b/velmorade/dist/$name" || fail "$name differs between two releases"
+    done
+    unzip -l "$work/one/velmorade/dist/velmorade-$version-web.zip" | grep -q " velmorade-$version-web/velmorade.html\$" ||
+        fail "the web zip holds no velmorade-$version-web/velmorade.html"
+    tar -xzf "$work/one/velmorade/dist/velmorade-$version.tar.gz" -C "$work" || fail "cannot unpack the source"
+    [ ! -e "$work/velmorade-$version/.git" ] || fail "the source holds .git"
+    env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS make -C "$work/velmorade-$version" build TESTS=OFF >"$work/release.log" 2>&1 ||
+        fail "the unpacked source does not build: $(tail -20 "$work/release.log")"
+    start_x 1280x720x24
+    start "$work/velmorade-$version/build/velmorade"
+    desktop_plays 1280 720
+}

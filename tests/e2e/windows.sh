@@ -1,0 +1,157 @@
+# windows.sh: the checks of the Windows release under Wine: what the programs import, closing the
+# window, the screen saver full screen, in the settings dialog's preview and for its settings,
+# and the setup, which installs, upgrades and uninstalls. The desktop and box checks of x11.sh
+# run on it too.
+
+# windows_release PACKAGE: the zip unpacked as a user would, or the setup, which installs into the
+# system, in a fresh copy of a Wine prefix kept beside the package; prog is then velmorade.exe or
+# the setup.
+windows_release() {
+    wine=$(dpkg -L wine64 2>/dev/null | grep '/wine64$' | head -1)
+    [ -x "$wine" ] || skip "wine64 is not installed"
+    # No menu entries on this system for the shortcuts the setup makes.
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$1")/wine} WINEDEBUG=-all,+msgbox \
+        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # Made once, as it takes a while. Managed=N: without a window manager, Wine's managed
+    # windows take seconds to close.
+    (
+        flock 9
+        [ -f "$WINEPREFIX/velmorade-ready" ] && exit 0
+        env -u DISPLAY "$wine" wineboot -i &&
+            "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+            "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
+    ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
+    if [ "${1%.zip}" = "$1" ]; then
+        cp -a "$WINEPREFIX" "$work/prefix" || fail "cannot copy the Wine prefix"
+        export WINEPREFIX=$work/prefix
+        prog=$1
+    else
+        unzip -q "$1" -d "$work/release" || fail "cannot unpack $1"
+        prog=$(echo "$work"/release/*/velmorade.exe)
+        [ -f "$prog" ] || fail "no velmorade.exe in $1"
+        # The preview host, built beside the release for the tests, goes beside the saver.
+        cp "$(dirname "$1")/preview_host.exe" "$(dirname "$prog")/" || fail "no preview_host.exe beside $1"
+    fi
+}
+
+# scr_plays PROGRAM: the saver's /s: full screen, the screen a frame that moves; a key ends it with
+# status 0.
+scr_plays() {
+    start "$1" -- /s
+    wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
+    await_frame "the screen" shows_frame 1280 720 -root
+    moving 1280 720 || fail "the picture does not move"
+    xdotool key a
+    expect_exit 0
+}
+
+check_imports() {
+    # A program without a console that needs nothing beyond Windows' own DLLs and SDL.dll.
+    local f others
+    x86_64-w64-mingw32-objdump -p "$prog" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a Windows GUI program"
+    for f in "$prog" "$(dirname "$prog")/SDL.dll"; do
+        others=$(x86_64-w64-mingw32-objdump -p "$f" | awk '/DLL Name:/ { print $3 }' |
+            grep -viE '^(SDL|kernel32|user32|gdi32|advapi32|msvcrt|winmm)\.dll$')
+        [ -z "$others" ] || fail "$(basename "$f") needs $others"
+    done
+}
+
+check_close() {
+    # Closing the window, as a window manager's close button asks, ends it with status 1.
+    start_x 800x600x24
+    start_app
+    await_frame "the screen" shows_frame 800 600 -root
+    "$tools/e2e_tool" close "$(window_named Velmorade)"
+    expect_exit 1
+}
+
+check_scr_full_screen() {
+    # The saver as Windows starts it when the screen blanks.
+    start_x 1280x720x24
+    scr_plays "${prog%.exe}.scr"
+}
+
+check_scr_preview() {
+    # /p HWND: the saver draws into the settings dialog's window, here the test host's 320x240
+    # one, and ends once that window is closed: the host returns the saver's status.
+    local host_window
+    start_x 800x600x24
+    start "$(dirname "$prog")/preview_host.exe" -- velmorade.scr
+    wait_for 30 have_window "Velmorade preview host" || fail "no preview host window"
+    host_window=$(window_named "Velmorade preview host")
+    await_frame "the preview" shows_frame 320 240 -id "$host_window"
+    [ "$(window_named "Velmorade preview host")" = "$host_window" ] || fail "the saver renamed the host's window"
+    "$tools/e2e_tool" close "$host_window"
+    expect_exit 0
+}
+
+check_scr_settings() {
+    # /c and no argument: a box says there is nothing to set. A bad command line ends with
+    # status 1 and shows nothing.
+    local scr=${prog%.exe}.scr args
+    start_x 800x600x24
+    xdotool mousemove 0 0
+    for args in /c ""; do
+        start "$scr" -- $args
+        wait_for 20 grep -q 'MSGBOX_OnInit L"Velmorade has nothing to set."' "$work/err" || fail "no box for '$args'"
+        # Wine traces the box before it has mapped and named its window.
+        wait_for 10 have_window Velmorade || fail "the box is not titled Velmorade"
+        # Return answers the box once it has the keyboard.
+        answered() { xdotool key Return; sleep 0.2; app_gone; }
+        wait_for 10 answered || fail "the box does not take Return"
+        expect_exit 0
+    done
+    for args in /p "/p 12345" /x; do
+        start "$scr" -- $args
+        expect_exit 1
+        ! have_window Velmorade || fail "a window for '$args'"
+    done
+}
+
+check_setup() {
+    # The setup in a fresh prefix, silently as administrators deploy it, twice, the second time
+    # over an older install; the program from its Start-menu entry; the saver as Windows runs it
+    # from the system folder; then the uninstaller, which must leave nothing of it behind and
+    # everything else as it was.
+    local c=$WINEPREFIX/drive_c version entry value f target left
+    local folder="$c/Program Files/Velmorade" link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Velmorade.lnk"
+    local apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmorade'
+    start_x 1280x720x24
+    version=${prog##*/velmorade-}
+    version=${version%-win64-setup.exe}
+    echo "another saver" >"$c/windows/system32/other.scr"
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
+    start_app -- /S
+    expect_exit 0 60
+    for f in velmorade.exe SDL.dll README.txt LICENSE.txt LICENSE-SDL.txt uninstall.exe; do
+        [ -f "$folder/$f" ] || fail "no $f in Program Files"
+    done
+    [ -f "$c/windows/system32/velmorade.scr" ] || fail "no velmorade.scr in the system folder"
+    ! ls "$c"/windows/system32/SDL* "$c"/windows/syswow64/SDL* 2>/dev/null || fail "SDL in the system folder"
+    [ -f "$link" ] || fail "no Start-menu entry"
+    entry=$("$wine" reg query "$apps" 2>/dev/null)
+    for value in DisplayName DisplayVersion Publisher DisplayIcon UninstallString EstimatedSize; do
+        grep -q "^ *$value " <<<"$entry" || fail "the Apps entry has no $value"
+    done
+    "$wine" reg add "$apps" /v DisplayVersion /d 0.9.0 /f >/dev/null
+    start_app -- /S
+    expect_exit 0 60
+    "$wine" reg query "$apps" /v DisplayVersion | grep -q "REG_SZ *$version" || fail "the upgrade left another version"
+
+    target=$(strings "$link" | grep -m1 '^[A-Z]:\\.*\.exe$')
+    [ "$target" = 'C:\Program Files\Velmorade\velmorade.exe' ] || fail "the Start-menu entry starts $target"
+    start "$target"
+    desktop_plays 1280 720
+    scr_plays 'C:\windows\system32\velmorade.scr'
+
+    # The uninstaller goes on in a copy of itself: the prefix's processes all end with it.
+    start 'C:\Program Files\Velmorade\uninstall.exe' -- /S
+    expect_exit 0 60
+    timeout 60 "$(dirname "$wine")/wineserver64" -w || fail "the uninstaller did not finish"
+    left=$(cd "$c" && ls -d "Program Files/Velmorade" windows/system32/velmorade.scr "${link#"$c"/}" 2>/dev/null)
+    [ -z "$left" ] || fail "the uninstaller left $left"
+    ! "$wine" reg query "$apps" >/dev/null 2>&1 || fail "the uninstaller left the Apps entry"
+    [ -f "$c/windows/system32/other.scr" ] || fail "the uninstaller removed another saver"
+    "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE | grep -qF 'other.scr' ||
+        fail "the uninstaller changed the user's choice of saver"
+}
