@@ -15,9 +15,9 @@ build=${1:-build}
 seconds=${2:-20}
 recorder=$build/tests/e2e/libflip_recorder.so
 work=$(mktemp -d)
-xvfb= app= sway=
+xvfb= app= compositor=
 cleanup() {
-    kill -9 $app $xvfb $sway 2>/dev/null || true
+    kill -9 $app $xvfb $compositor 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
 }
@@ -133,18 +133,19 @@ if command -v kwin_wayland >/dev/null; then
                 setsid "${nobody[@]}" env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" \
                     dbus-run-session -- "$work/wl/kwin_session.sh" 1920 1080 "$scale" $own_pixels wayland-bench \
                     >/dev/null 2>&1 &
-                sway=$!
+                compositor=$!
                 until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done
                 kwin=$(pgrep -u 65534 -x kwin_wayland)
-                # shellcheck disable=SC2046 # assignments
-                play_in_session "$name" "under KWin at scale $scale" WAYLAND_DISPLAY=wayland-bench \
-                    $(grep -E '^(DISPLAY|XAUTHORITY)=.' "$work/wl/session") ${lib:+LD_LIBRARY_PATH=$lib}
+                x11=$(grep -E '^(DISPLAY|XAUTHORITY)=.' "$work/wl/session")
+                # shellcheck disable=SC2086 # assignments
+                play_in_session "$name" "under KWin at scale $scale" WAYLAND_DISPLAY=wayland-bench $x11 \
+                    ${lib:+LD_LIBRARY_PATH=$lib}
                 path="$name, Wayland"
-                "${nobody[@]}" env $(grep -E '^(DISPLAY|XAUTHORITY)=.' "$work/wl/session") xdotool search --name '^Velmorade$' \
-                    >/dev/null 2>&1 && path="$name, X11"
+                # shellcheck disable=SC2086 # assignments
+                "${nobody[@]}" env $x11 xdotool search --name '^Velmorade$' >/dev/null 2>&1 && path="$name, X11"
                 # One group: bash reports a killed job at the next command, to its stderr then.
-                { kill -9 $app $xvfb; kill -9 -- "-$sway"; wait; } 2>/dev/null || true
-                app= sway= xvfb=
+                { kill -9 $app $xvfb; kill -9 -- "-$compositor"; wait; } 2>/dev/null || true
+                app= compositor= xvfb=
                 end_xwayland
                 rm -f "$work/wl/wayland-bench" "$work/wl/wayland-bench.lock"
                 X=$([ $own_pixels = true ] && echo "own pixels" || echo magnified)
@@ -156,7 +157,7 @@ fi
 
 command -v sway >/dev/null || exit 0
 printf '\n| path | scale | program CPU | sway and Xwayland CPU | OpenGL | frames/s |\n|---|---|---|---|---|---|\n'
-session_ticks() { echo $(($(ticks $sway) + $(xwayland_ticks))); }
+session_ticks() { echo $(($(ticks $compositor) + $(xwayland_ticks))); }
 for stack in "${stacks[@]}"; do
     name=${stack% *} lib=${stack##* }
     [ "$name" != "classic SDL 1.2" ] || continue
@@ -168,7 +169,7 @@ for stack in "${stacks[@]}"; do
             rm -f "$work/wl/session"
             env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless \
                 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "${nobody[@]}" sway -c "$work/wl/config" >/dev/null 2>&1 &
-            sway=$!
+            compositor=$!
             until grep -qs '^DISPLAY=' "$work/wl/session"; do sleep 0.05; done
             # shellcheck disable=SC2046 # assignments
             play_in_session "$name" "at scale $scale" $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session") \
@@ -176,8 +177,8 @@ for stack in "${stacks[@]}"; do
             path="$name, Xwayland"
             env -i XDG_RUNTIME_DIR="$work/wl" $(grep '^SWAYSOCK=' "$work/wl/session") "${nobody[@]}" swaymsg -t get_tree |
                 grep -q '"shell": "xdg_shell"' && path="$name, Wayland"
-            { kill -9 $app $sway; wait; } 2>/dev/null || true
-            app= sway=
+            { kill -9 $app $compositor; wait; } 2>/dev/null || true
+            app= compositor=
             end_xwayland
             row "$path${driver:+ (named)}" "$scale"
         done

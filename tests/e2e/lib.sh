@@ -248,10 +248,13 @@ start_via() {
     app=$!
 }
 
+# The program has the SDL underneath that E2E_SDL names loaded.
+on_named_core() { [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"; }
+
 # The program runs on the SDL its runner names, with OpenGL loaded only where the check asks for
 # a GL renderer: without a 3D driver GL costs a core for what a copy does.
 on_named_sdl() {
-    [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
+    on_named_core
     [ -z "$wine" ] || return 0
     # On 30 bits SDL's framebuffer goes through OpenGL: SDL 2 has none in software, and SDL 3's
     # would show white as grey.

@@ -58,7 +58,7 @@ nested_plays() {
     local drawn
     await_frame "the output" shows_frame_at 0 0 "$1" "$2"
     moving shows_frame_at 0 0 "$1" "$2" || fail "the picture does not move: $(cat "$work/match.err")"
-    [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"
+    on_named_core
     if [ "${3:-}" = --kwin ]; then
         # shellcheck disable=SC2046 # two numbers
         kwin_window $(awk -v w="$1" -v h="$2" -v s="$4" 'BEGIN { printf "%d %d", w / s, h / s }')

@@ -3,28 +3,20 @@
 # a display that stops answering or goes away, frames that do not fit in memory. The Windows
 # release under Wine takes the desktop and the box checks too.
 
-check_desktop() {
-    # The desktop shows the animation in one window of its size; Escape ends it with 1.
-    start_x 1280x720x24
+# x_desktop WxHxD: on an X screen of that size and depth, under E2E_WM if set, the program fills
+# the desktop with the animation in one window of its size; Escape ends it with 1.
+x_desktop() {
+    local size=${1%x*}
+    start_x "$1"
     start_wm "${E2E_WM:-}"
     start_app
-    desktop_plays 1280 720
+    desktop_plays "${size%x*}" "${size#*x}"
 }
-
-check_deep_colour() {
-    # 30-bit colour, 10 bits a channel, as deep-colour monitors are run.
-    start_x 1280x720x30
-    start_wm "${E2E_WM:-}"
-    start_app
-    desktop_plays 1280 720
-}
-
-check_desktop_odd() {
-    # A desktop of odd width and height: frames of exactly its size.
-    start_x 1023x767x24
-    start_app
-    desktop_plays 1023 767
-}
+check_desktop() { x_desktop 1280x720x24; }
+# 30-bit colour, 10 bits a channel, as deep-colour monitors are run.
+check_deep_colour() { x_desktop 1280x720x30; }
+# A desktop of odd width and height: frames of exactly its size.
+check_desktop_odd() { x_desktop 1023x767x24; }
 
 check_desktop_8() {
     # An 8-bit display: classic SDL draws the picture; under sdl12-compat, SDL 2 cannot and SDL 3
