@@ -16,7 +16,7 @@ PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxr
             libwayland-dev wayland-protocols
 # A build with the tests (every target but run) needs GoogleTest too.
 GTEST_PACKAGES := libgtest-dev
-TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
+TEST_PACKAGES := xvfb xserver-xephyr xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
                  openbox libsdl1.2-compat \
                  procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
                  chromium chromium-driver python3-selenium firefox-esr imagemagick
@@ -45,7 +45,7 @@ DOCS_PACKAGES := xvfb x11-apps xdotool imagemagick
 
 SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/*/*.cpp bench/*.cpp)
 # Built only by the Windows cross build, so absent from the native build's compile commands.
-WINDOWS_ONLY := src/saver/windows_saver.cpp tests/e2e/preview_host.cpp
+WINDOWS_ONLY := src/saver/windows_saver.cpp src/place/windows.cpp tests/e2e/preview_host.cpp
 
 .PHONY: all run test test-next lint bench package release site screenshots deps build windows web clean
 

@@ -1,4 +1,5 @@
-// place.h: where the picture goes: X11 or Wayland, which monitor, and the desktop's size in pixels.
+// place.h: where the picture goes: X11 or Wayland, which monitor (on Windows too), and the
+// desktop's size in pixels.
 //
 // SDL 1.2 has no say in any of it, so the program tells SDL through its environment, before it
 // starts or before the mode is set. Every variable it may set, each only where the user has not:
@@ -15,8 +16,9 @@
 //                              several outputs; unset again where X11 is taken.
 //   SDL_VIDEO_CENTERED         "1" with that number on Wayland, where sdl12-compat opens its window
 //                              on display 0 otherwise; unset where a monitor's place is given.
-//   SDL_VIDEO_WINDOW_POS       "x,y" of the monitor the program fills, on several X monitors.
-// Under classic SDL the program touches only the last two.
+//   SDL_VIDEO_WINDOW_POS       "x,y" of the monitor the program fills, on several monitors, or of
+//                              the whole desktop that the Windows screen saver covers.
+// Under classic SDL, Windows' included, the program touches only the last two.
 #pragma once
 
 #include <SDL.h>
@@ -49,20 +51,48 @@ bool largest_mode(SDL_Rect **modes, int &width, int &height);
 // output's own pixels, which SDL 2 lists as its largest mode while it reports the scaled size.
 void desktop_size(int &width, int &height);
 
-// True where X reports several monitors, with the one the program fills in `monitor`.
+// True on a desktop of several monitors, X's or Windows', with the one the program fills in
+// `monitor`.
 bool pick_monitor(SDL_Rect &monitor);
 
-// Has SDL open its next window at the monitor's place.
-void place_window(const SDL_Rect &monitor);
+// Has SDL open its next window at this place.
+void place_window(const SDL_Rect &place);
 
-// Puts SDL's window on the monitor and asks the window manager to show it full screen there.
+// Puts SDL's window on the monitor and has it shown full screen there: on X11 through the window
+// manager, where there is one.
 void fill_monitor(const SDL_Rect &monitor);
 
-// Between the files here:
+// What the desktop reports of its monitors, in its own coordinates (Windows': the primary
+// monitor's top-left corner at 0, 0, others possibly left of or above it).
+struct Monitors {
+    SDL_Rect screen; // the whole desktop: X's screen, Windows' virtual screen
+    SDL_Rect list[MAX_MONITORS];
+    int count;
+    int primary; // an index, or -1 where none is marked
+    bool pointer_found;
+    int pointer_x, pointer_y;
+};
+
+// Fills `monitors` from X where SDL would use X11 (with the output in focus for the pointer, in a
+// Wayland session), or from Windows; false where there is neither. X may report no monitor.
+bool desktop_monitors(Monitors &monitors);
+
+#if defined(_WIN32)
+// Puts SDL's window over the whole desktop, above every other window, as a screen saver covers it.
+void cover_desktop(const SDL_Rect &screen);
+#endif
 
 // Which of `count` monitors the program fills: the first that holds the pointer, else the
 // primary one (an index, or -1 for none), else the first.
 int monitor_at(const SDL_Rect *monitors, int count, int primary, bool pointer_found, int pointer_x, int pointer_y);
+
+// Between the files here:
+
+// True when the two are one place and size.
+inline bool same_place(const SDL_Rect &a, const SDL_Rect &b)
+{
+    return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
 
 // The X display's bits per pixel where SDL would use X11, else 0 (as without an X display).
 int x11_depth();

@@ -2,7 +2,6 @@
 // or Wayland, and how; once it has, the desktop's size in pixels.
 #include "place/place.h"
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,29 +9,6 @@
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
 #endif
-
-// Classic SDL 1.2 ended at 1.2.15; sdl12-compat, SDL 1.2 over SDL 2 or 3, counts from 1.2.50.
-bool sdl_is_compat(const SDL_version &linked)
-{
-    return linked.major == 1 && linked.minor == 2 && linked.patch >= 50;
-}
-
-bool same_name(const char *a, const char *b)
-{
-    if (a == nullptr || b == nullptr)
-        return false;
-    for (; *a != '\0' && *b != '\0'; a++, b++)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
-// SDL takes X11 unless the user names another video driver.
-bool sdl_uses_x11()
-{
-    const char *driver = std::getenv("SDL_VIDEODRIVER");
-    return driver == nullptr || *driver == '\0' || same_name(driver, "x11");
-}
 
 // Largest as SDL orders its modes: widest, then tallest. By that order the output's own mode comes
 // first; sdl12-compat's made-up sizes follow it, some of them taller than a wide output.
