@@ -1,5 +1,5 @@
 // shell_test.cpp: the version rule, the presentation, the frame delay, the monitor choice, and
-// draw_buf on surfaces of every kind.
+// draw_buf and put_frame on surfaces of every kind.
 #include "pattern/pattern.h"
 #include "place/place.h"
 #include "shell/shell.h"
@@ -143,6 +143,13 @@ TEST(MonitorAt, ThePointersMonitorElseThePrimaryElseTheFirst)
     EXPECT_EQ(monitor_at(monitors, 2, -1, true, 2500, 10), 0);
     EXPECT_EQ(monitor_at(monitors, 2, 1, false, 100, 100), 1);
     EXPECT_EQ(monitor_at(monitors, 2, -1, false, 2500, 500), 0);
+    // Windows' monitors left of and above the primary one lie at negative coordinates.
+    const SDL_Rect windows[] = {{0, 0, 1024, 768}, {-1280, -300, 1280, 720}};
+    EXPECT_EQ(monitor_at(windows, 2, 0, true, 0, 0), 0);
+    EXPECT_EQ(monitor_at(windows, 2, 0, true, -1, 0), 1);
+    EXPECT_EQ(monitor_at(windows, 2, 0, true, -1280, -300), 1);
+    EXPECT_EQ(monitor_at(windows, 2, 0, true, -1, 420), 0);
+    EXPECT_EQ(monitor_at(windows, 2, 0, true, -1281, 0), 0);
     // Mirrored monitors overlap: the first that holds the pointer.
     const SDL_Rect mirrored[] = {{0, 0, 1280, 1024}, {0, 0, 1920, 1080}};
     EXPECT_EQ(monitor_at(mirrored, 2, 1, true, 100, 100), 0);
@@ -253,6 +260,49 @@ TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
         });
     }
     check(W, H, 8, W + 3, 0, 0, 0, 0, [](const Uint8 *p, std::uint32_t word) { return *p == (word == WHITE ? 1 : 0); });
+}
+
+// Puts frame 3 of a W x H store at x, y of a surface of sw x sh pixels of `bytes` bytes (black 0,
+// white all ones but a 32-bit pixel's unused top byte), rows padded by 8 bytes, and checks that
+// the frame's part that fits is there and that nothing else was written.
+void check_placed(int sw, int sh, int bytes, int x, int y)
+{
+    const std::vector<std::uint32_t> store = make_store();
+    // The geometry of the last frames made, another monitor's: the frame's own size counts.
+    SCREEN_WIDTH = sw;
+    SCREEN_HEIGHT = sh;
+    const int pitch = sw * bytes + 8;
+    std::vector<Uint8> memory(static_cast<std::size_t>(pitch) * sh, UNTOUCHED);
+    SDL_Surface *surface = bytes == 4
+                               ? SDL_CreateRGBSurfaceFrom(memory.data(), sw, sh, 32, pitch, 0xFF0000, 0xFF00, 0xFF, 0)
+                               : SDL_CreateRGBSurfaceFrom(memory.data(), sw, sh, 16, pitch, 0xF800, 0x7E0, 0x1F, 0);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    const int frame = 3;
+    put_frame(surface, store.data(), W, H, frame, x, y);
+    SDL_FreeSurface(surface);
+    for (int row = 0; row < sh; row++)
+        for (int col = 0; col < pitch; col++) {
+            const Uint8 got = memory[static_cast<std::size_t>(row) * pitch + col];
+            const int px = col / bytes - x, py = row - y;
+            if (col >= sw * bytes || px < 0 || px >= W || py < 0 || py >= H) {
+                ASSERT_EQ(got, UNTOUCHED) << "byte " << col << " of row " << row;
+            } else {
+                const std::uint32_t word = store[(static_cast<std::size_t>(frame) * H + py) * W + px];
+                const bool unused = bytes == 4 && col % 4 == 3;
+                ASSERT_EQ(got, word == WHITE && !unused ? 0xFF : 0) << "pixel " << col / bytes << ", " << row;
+            }
+        }
+}
+
+TEST_F(DrawBuf, PlacesAFrameAtItsMonitorsCornerOfALargerSurface)
+{
+    // A saver's window over two monitors: each frame at its monitor's corner, in rows as wide as
+    // the frame, whatever the surface's width; cut at the surface's edges.
+    for (int bytes : {4, 2}) {
+        check_placed(W + 9, H + 5, bytes, 6, 3);
+        check_placed(W + 9, H + 5, bytes, W + 5, H + 1);
+        check_placed(W + 9, H + 5, bytes, W + 9, 0); // wholly outside
+    }
 }
 
 TEST_F(DrawBuf, AMatchedStoreIsCopiedInTheSurfacesOwnColours)

@@ -2,7 +2,6 @@
 // display's black and white once, or each frame written out in another format.
 #include "pattern/pixels.h"
 #include "pattern/pattern.h"
-#include "velmorade.h"
 
 #include <cstring>
 
@@ -35,19 +34,19 @@ bool lsb_first()
 
 // convert_frame for pixels of N bytes: a copy of constant size, which the compiler inlines.
 template <std::size_t N>
-static void convert_rows(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch,
-                         const unsigned char *black, const unsigned char *white)
+static void convert_rows(const std::uint32_t *frame, int width, int cols, int rows, std::uint8_t *out,
+                         std::size_t pitch, const unsigned char *black, const unsigned char *white)
 {
     for (int y = 0; y < rows; y++) {
-        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(SCREEN_WIDTH);
+        const std::uint32_t *in = frame + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         std::uint8_t *pixel = out + static_cast<std::size_t>(y) * pitch;
         for (int x = 0; x < cols; x++, pixel += N)
             std::memcpy(pixel, in[x] == WHITE ? white : black, N);
     }
 }
 
-void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch, int bytes,
-                   std::uint32_t black, std::uint32_t white)
+void convert_frame(const std::uint32_t *frame, int width, int cols, int rows, std::uint8_t *out, std::size_t pitch,
+                   int bytes, std::uint32_t black, std::uint32_t white)
 {
     // A pixel is the low `bytes` bytes of its value as this machine stores a 32-bit word.
     const std::size_t low = lsb_first() ? 0 : 4 - static_cast<std::size_t>(bytes);
@@ -56,16 +55,16 @@ void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t 
     std::memcpy(w, &white, 4);
     switch (bytes) {
     case 1:
-        convert_rows<1>(frame, cols, rows, out, pitch, b + low, w + low);
+        convert_rows<1>(frame, width, cols, rows, out, pitch, b + low, w + low);
         break;
     case 2:
-        convert_rows<2>(frame, cols, rows, out, pitch, b + low, w + low);
+        convert_rows<2>(frame, width, cols, rows, out, pitch, b + low, w + low);
         break;
     case 3:
-        convert_rows<3>(frame, cols, rows, out, pitch, b + low, w + low);
+        convert_rows<3>(frame, width, cols, rows, out, pitch, b + low, w + low);
         break;
     default:
-        convert_rows<4>(frame, cols, rows, out, pitch, b, w);
+        convert_rows<4>(frame, width, cols, rows, out, pitch, b, w);
         break;
     }
 }

@@ -23,8 +23,8 @@ bool store_holds(std::uint32_t black, std::uint32_t white);
 // True when this machine stores a word's lowest byte first.
 bool lsb_first();
 
-// Writes cols x rows pixels of a stored frame (rows SCREEN_WIDTH words apart) to `out`, rows
-// `pitch` bytes apart, as `bytes`-byte pixels (1 to 4) in this machine's byte order, black and
-// white being the given values: for pixel memory laid out otherwise than the store.
-void convert_frame(const std::uint32_t *frame, int cols, int rows, std::uint8_t *out, std::size_t pitch, int bytes,
-                   std::uint32_t black, std::uint32_t white);
+// Writes cols x rows pixels of a stored frame `width` pixels wide to `out`, rows `pitch` bytes
+// apart, as `bytes`-byte pixels (1 to 4) in this machine's byte order, black and white being the
+// given values: for pixel memory laid out otherwise than the store.
+void convert_frame(const std::uint32_t *frame, int width, int cols, int rows, std::uint8_t *out, std::size_t pitch,
+                   int bytes, std::uint32_t black, std::uint32_t white);

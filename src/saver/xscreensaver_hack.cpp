@@ -232,7 +232,7 @@ static void draw_frame(int f)
             std::memcpy(pixels + y * pitch, frame + static_cast<std::size_t>(y) * width,
                         static_cast<std::size_t>(width) * 4);
     } else if (host_order && image->bits_per_pixel % 8 == 0 && image->bits_per_pixel <= 32) {
-        convert_frame(frame, width, height, pixels, pitch, image->bits_per_pixel / 8,
+        convert_frame(frame, width, width, height, pixels, pitch, image->bits_per_pixel / 8,
                       static_cast<std::uint32_t>(black_pixel), static_cast<std::uint32_t>(white_pixel));
     } else { // other depths and byte orders, through Xlib
         for (int y = 0; y < height; y++)

@@ -16,7 +16,7 @@
 // browser reads the frame where it lies. Through SDL's lock each pass would copy it twice more:
 // into the surface's buffer, then into SDL's own ImageData. Addresses past 2 GB come as negative
 // ints.
-EM_JS(void, put_frame, (const std::uint32_t *frame, int width, int height), {
+EM_JS(void, show_on_canvas, (const std::uint32_t *frame, int width, int height), {
     const pixels = new Uint8ClampedArray(HEAPU8.buffer, frame >>> 0, width * height * 4);
     Module['canvas'].getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
 });
@@ -61,45 +61,48 @@ void match_store(const SDL_Surface *surface, std::uint32_t *store)
     recolour_store(store, words, black, white);
 }
 
-// Copies one frame to the surface, never writing past the surface's own w, h and pitch.
-static void copy_frame(SDL_Surface *surface, const std::uint32_t *frame)
+void put_frame(SDL_Surface *surface, const std::uint32_t *store, int width, int height, int frame, int x, int y)
 {
-    const std::size_t width = static_cast<std::size_t>(SCREEN_WIDTH);
-    const std::size_t height = static_cast<std::size_t>(SCREEN_HEIGHT);
-    const int cols = std::min(SCREEN_WIDTH, surface->w);
-    const int rows = std::min(SCREEN_HEIGHT, surface->h);
+    if (x < 0 || y < 0 || x >= surface->w || y >= surface->h)
+        return;
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::uint32_t *image = store + static_cast<std::size_t>(frame) * w * static_cast<std::size_t>(height);
+    const int cols = std::min(width, surface->w - x);
+    const int rows = std::min(height, surface->h - y);
     const SDL_PixelFormat *format = surface->format;
+    const auto pitch = static_cast<std::size_t>(surface->pitch);
+    auto *pixels = static_cast<Uint8 *>(surface->pixels) + static_cast<std::size_t>(y) * pitch +
+                   static_cast<std::size_t>(x) * format->BytesPerPixel;
     if (!store_fits(format)) {
         // 8, 16 and 24 bits, or another 32-bit layout: pixel by pixel, as the surface's own colours.
         Uint32 black = 0, white = 0;
         surface_colours(format, black, white);
-        convert_frame(frame, cols, rows, static_cast<std::uint8_t *>(surface->pixels),
-                      static_cast<std::size_t>(surface->pitch), format->BytesPerPixel, black, white);
+        convert_frame(image, width, cols, rows, pixels, pitch, format->BytesPerPixel, black, white);
         return;
     }
-    auto *pixels = static_cast<Uint8 *>(surface->pixels);
-    if (static_cast<std::size_t>(surface->pitch) == width * 4 && cols == SCREEN_WIDTH && rows == SCREEN_HEIGHT) {
+    if (pitch == w * 4 && cols == width && rows == height) {
         // The surface holds exactly the stored frame's image: one block copy.
-        std::memcpy(pixels, frame, width * height * 4);
+        std::memcpy(pixels, image, w * static_cast<std::size_t>(height) * 4);
         return;
     }
-    for (int y = 0; y < rows; y++)
-        std::memcpy(pixels + static_cast<std::size_t>(y) * surface->pitch, frame + y * width, cols * std::size_t{4});
+    for (int row = 0; row < rows; row++)
+        std::memcpy(pixels + static_cast<std::size_t>(row) * pitch, image + static_cast<std::size_t>(row) * w,
+                    static_cast<std::size_t>(cols) * 4);
 }
 
 void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame)
 {
-    const std::size_t frame_words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT);
 #if defined(__EMSCRIPTEN__)
+    const std::size_t frame_words = static_cast<std::size_t>(SCREEN_WIDTH) * static_cast<std::size_t>(SCREEN_HEIGHT);
     // The store already holds the canvas's own opaque pixels, at the canvas's size.
     if (surface->w == SCREEN_WIDTH && surface->h == SCREEN_HEIGHT && store_fits(surface->format)) {
-        put_frame(store + static_cast<std::size_t>(frame) * frame_words, SCREEN_WIDTH, SCREEN_HEIGHT);
+        show_on_canvas(store + static_cast<std::size_t>(frame) * frame_words, SCREEN_WIDTH, SCREEN_HEIGHT);
         return;
     }
 #endif
     // A surface that cannot be locked now keeps its old picture for this pass.
     if (SDL_LockSurface(surface) == 0) {
-        copy_frame(surface, store + static_cast<std::size_t>(frame) * frame_words);
+        put_frame(surface, store, SCREEN_WIDTH, SCREEN_HEIGHT, frame, 0, 0);
         SDL_UnlockSurface(surface);
     }
     SDL_Flip(surface);
