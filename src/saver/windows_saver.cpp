@@ -3,8 +3,10 @@
 // Windows starts it full screen (/s), inside the settings dialog's preview (/p HWND), or for its
 // settings (/c, or no argument). The frames and the way they reach the screen are the program's;
 // what differs is how it ends: full screen at the first key, mouse button or real movement of
-// the mouse, in the preview when the window it draws into is gone. A saver started by the system
-// has nobody to answer a box, so its failures go to stderr (stderr.txt beside it) with status 1.
+// the mouse, in the preview when the window it draws into is gone. Full screen it covers every
+// monitor, each with frames of its own size around its own middle, from one window over the
+// whole desktop; monitors of one size share their frames. A saver started by the system has
+// nobody to answer a box, so its failures go to stderr (stderr.txt beside it) with status 1.
 //
 // The setup installs it in the system folder, where Screen Saver Settings look for savers, and
 // SDL.dll in Velmorade's own folder. So SDL is imported lazily, and loaded here by its full path
@@ -12,6 +14,7 @@
 // saver runs from the system folder. SDL.dll is never taken from the system folder or the search
 // path, where it would be another program's.
 #include "pattern/pattern.h"
+#include "place/place.h"
 #include "saver/saver.h"
 #include "saver/scr_args.h"
 #include "shell/shell.h"
@@ -31,6 +34,12 @@ constexpr const wchar_t *UNINSTALL_KEY = L"Software\\Microsoft\\Windows\\Current
 static HWND preview_window; // the window the preview draws into, else null
 static bool mouse_seen;
 static int mouse_x, mouse_y; // where the mouse was first seen, full screen
+
+// What the saver draws: each monitor's place in its window, and the frames for its size (null
+// where there was no memory for them: that monitor stays black).
+static SDL_Rect PLACES[MAX_MONITORS];
+static const std::uint32_t *STORES[MAX_MONITORS];
+static int PLACE_COUNT;
 
 const char *const SAVER_NAME = "velmorade.scr";
 
@@ -74,15 +83,33 @@ static void start_video()
     std::atexit(SDL_Quit);
 }
 
-// The whole desktop, without the pointer.
+// Every monitor, without the pointer: a borderless window over the whole desktop, above every
+// other window, so that no display mode changes. A monitor is where Windows has it, relative to
+// the desktop's top-left corner.
 static SDL_Surface *open_full_screen()
 {
     start_video();
-    const SDL_VideoInfo *info = SDL_GetVideoInfo();
-    SDL_Surface *screen = SDL_SetVideoMode(info->current_w, info->current_h, 32, SDL_FULLSCREEN | SDL_DOUBLEBUF);
+    Monitors monitors{};
+    if (!desktop_monitors(monitors)) {
+        const SDL_VideoInfo *info = SDL_GetVideoInfo();
+        monitors.screen = SDL_Rect{0, 0, static_cast<Uint16>(info->current_w), static_cast<Uint16>(info->current_h)};
+        monitors.list[0] = monitors.screen;
+        monitors.count = 1;
+    }
+    const SDL_Rect &screen = monitors.screen;
+    place_window(screen);
+    SDL_Surface *surface = SDL_SetVideoMode(screen.w, screen.h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
+    if (surface == nullptr)
+        return nullptr;
+    cover_desktop(screen);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_WM_SetCaption("Velmorade", nullptr);
-    return screen;
+    for (int i = 0; i < monitors.count; i++) {
+        const SDL_Rect &m = monitors.list[i];
+        PLACES[i] = SDL_Rect{static_cast<Sint16>(m.x - screen.x), static_cast<Sint16>(m.y - screen.y), m.w, m.h};
+    }
+    PLACE_COUNT = monitors.count;
+    return surface;
 }
 
 // The dialog's window, at its client size. SDL 1.2 draws into a window it is given through
@@ -98,7 +125,54 @@ static SDL_Surface *open_preview(std::uintptr_t handle)
     std::snprintf(variable, sizeof variable, "SDL_WINDOWID=%llu", static_cast<unsigned long long>(handle));
     SDL_putenv(variable);
     start_video();
-    return SDL_SetVideoMode(client.right - client.left, client.bottom - client.top, 32, 0);
+    SDL_Surface *surface = SDL_SetVideoMode(client.right - client.left, client.bottom - client.top, 32, 0);
+    if (surface != nullptr) {
+        PLACES[0] = SDL_Rect{0, 0, static_cast<Uint16>(surface->w), static_cast<Uint16>(surface->h)};
+        PLACE_COUNT = 1;
+    }
+    return surface;
+}
+
+// Frames for each place, computed once for each size; a place whose frames cannot be had says so
+// on stderr and stays black.
+static void make_frames(SDL_Surface *surface)
+{
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    for (int i = 0; i < PLACE_COUNT; i++) {
+        const SDL_Rect &place = PLACES[i];
+        for (int j = 0; j < i && STORES[i] == nullptr; j++)
+            if (PLACES[j].w == place.w && PLACES[j].h == place.h)
+                STORES[i] = STORES[j];
+        if (STORES[i] != nullptr)
+            continue;
+        set_geometry(place.w, place.h);
+        std::size_t bytes = 0;
+        std::uint32_t *store = nullptr;
+        if (store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes))
+            store = new_store(bytes);
+        if (store == nullptr) {
+            char monitor[64];
+            std::snprintf(monitor, sizeof monitor, "%dx%d at %d,%d, which stays black", place.w, place.h, place.x,
+                          place.y);
+            saver_say("no memory for the frames of the monitor of ", monitor);
+            continue;
+        }
+        calc(store);
+        match_store(surface, store);
+        STORES[i] = store;
+    }
+}
+
+// Each place's frame `frame`, then one flip for them all.
+static void draw_frames(SDL_Surface *surface, int frame)
+{
+    if (SDL_LockSurface(surface) == 0) {
+        for (int i = 0; i < PLACE_COUNT; i++)
+            if (STORES[i] != nullptr)
+                put_frame(surface, STORES[i], PLACES[i].w, PLACES[i].h, frame, PLACES[i].x, PLACES[i].y);
+        SDL_UnlockSurface(surface);
+    }
+    SDL_Flip(surface);
 }
 
 // Full screen, any key, mouse button or movement beyond MOUSE_SLACK ends the saver.
@@ -144,18 +218,14 @@ int main(int argc, char *argv[])
     }
     if (screen == nullptr)
         saver_fail(SDL_GetError());
-    set_geometry(screen->w, screen->h);
-    std::size_t bytes = 0;
-    if (!store_bytes(SCREEN_WIDTH, SCREEN_HEIGHT, bytes) || (buf = new_store(bytes)) == nullptr)
-        saver_fail("no memory for the frames");
-    calc(buf);
+    make_frames(screen);
 
     for (int frame = 0;; frame = (frame + 1) % FRAMES) {
         const Uint32 start = SDL_GetTicks();
         if (preview_window != nullptr && !IsWindow(preview_window))
             std::exit(0);
         handle_input();
-        draw_buf(screen, buf, frame);
+        draw_frames(screen, frame);
         SDL_Delay(frame_delay(start, SDL_GetTicks()));
     }
 }
