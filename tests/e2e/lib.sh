@@ -4,7 +4,8 @@
 #
 # The run's own state, which cleanup and fail read: prog, the program under test (the build's, a
 # package's, or a session's copy of it); session_run, how a session runs a program (its user and
-# environment), empty on a plain X server; the processes app, xserver, wm, host and session; and
+# environment), empty on a plain X server; the processes app, xserver (with the one it is nested
+# in, if any), wm, host and session; and
 # wine, sdl_lib and sdl_core, set once from the package and E2E_SDL.
 prog= session_run= app= xserver= wm= host= session= wine= sdl_lib= sdl_core=
 
@@ -82,11 +83,31 @@ start_x() {
 # The two monitors of a layout, "W H X Y" each: of different sizes, the second not at the origin.
 MONITORS=("1280 720 0 0" "1024 768 1280 48")
 
-# start_layout randr|xorg: an X server whose screen spans the two MONITORS: "randr", one Xvfb
-# screen split into two RandR monitors; "xorg", two X screens of Xorg's dummy driver joined by
-# Xinerama.
+# start_layout randr|xorg|xephyr: an X server whose screen spans the two MONITORS: "randr", one
+# Xvfb screen split into two RandR monitors; "xorg", two X screens of Xorg's dummy driver joined
+# by Xinerama; "xephyr", Xephyr's screens side by side at the top, joined by Xinerama and without
+# RandR, so that Wine too sees them as two monitors, nested in an Xvfb. For xephyr, E2E_MONITORS
+# ("WxH WxH") gives other sizes, and MONITORS then holds their places.
 start_layout() {
     case $1 in
+    xephyr)
+        local size w h x=0 tallest=0 screens=()
+        MONITORS=()
+        for size in ${E2E_MONITORS:-1280x720 1024x768}; do
+            w=${size%x*} h=${size#*x}
+            MONITORS+=("$w $h $x 0")
+            screens+=(-screen "$size")
+            x=$((x + w))
+            [ "$h" -le "$tallest" ] || tallest=$h
+        done
+        start_x "${x}x${tallest}x24"
+        rm -f "$work/display"
+        Xephyr -displayfd 3 -noreset -nolisten tcp "${screens[@]}" +xinerama -extension RANDR 3>"$work/display" \
+            2>"$work/xephyr.log" &
+        xserver="$xserver $!"
+        wait_for 20 grep -q . "$work/display" || fail "Xephyr did not start: $(tail -3 "$work/xephyr.log")"
+        export DISPLAY=:$(head -1 "$work/display")
+        ;;
     randr)
         start_x 2304x816x24
         { xrandr --setmonitor first 1280/339x720/191+0+0 screen && xrandr --setmonitor second 1024/271x768/203+1280+48 none; } >/dev/null ||
@@ -306,6 +327,17 @@ await_frame() {
     local what=$1
     shift
     wait_for 30 "$@" >/dev/null || fail "$what is not a frame: $(cat "$work/match.err")"
+}
+
+# monitors_play MONITOR...: each monitor ("W H X Y") shows a frame of its own size at its place,
+# and goes on to show others.
+monitors_play() {
+    local monitor w h x y
+    for monitor in "$@"; do
+        read -r w h x y <<<"$monitor"
+        await_frame "the ${w}x$h monitor" shows_frame_at "$x" "$y" "$w" "$h"
+        moving shows_frame_at "$x" "$y" "$w" "$h" || fail "the ${w}x$h monitor's picture does not move"
+    done
 }
 
 # moving W H, or moving COMMAND...: screenshots of the whole screen, or those COMMAND takes and

@@ -5,7 +5,7 @@ check_saver_xscreensaver() {
     # xscreensaver's own daemon runs the hack full screen, one on each monitor of a layout. It
     # launches hacks only for a user other than root, so the hack, a home and the daemon are that
     # user's: nobody.
-    local screens screen w h x y
+    local screens
     if [ -n "${E2E_LAYOUT:-}" ]; then
         start_layout "$E2E_LAYOUT"
         screens=("${MONITORS[@]}")
@@ -25,11 +25,7 @@ check_saver_xscreensaver() {
     as_nobody xscreensaver-command -activate >/dev/null
     hacks() { pgrep -c -f "^$work/velmorade-saver"; }
     wait_for 10 eval '[ "$(hacks)" -ge ${#screens[@]} ]' || fail "xscreensaver did not start a hack for each monitor"
-    for screen in "${screens[@]}"; do
-        read -r w h x y <<<"$screen"
-        await_frame "the ${w}x$h monitor" shows_frame_at "$x" "$y" "$w" "$h"
-        moving shows_frame_at "$x" "$y" "$w" "$h" || fail "the picture does not move"
-    done
+    monitors_play "${screens[@]}"
     [ "$(hacks)" -eq ${#screens[@]} ] || fail "$(hacks) hacks for ${#screens[@]} monitors"
     # The daemon has its own helper end the hacks once it has unblanked; on a busy machine that
     # takes a while. A hack that ignores being told to end still runs long after.

@@ -1,7 +1,7 @@
 # windows.sh: the checks of the Windows release under Wine: what the programs import, closing the
-# window, the screen saver full screen, in the settings dialog's preview and for its settings,
-# and the setup, which installs, upgrades and uninstalls. The desktop and box checks of x11.sh
-# run on it too.
+# window, the screen saver full screen on one monitor and on two, in the settings dialog's
+# preview and for its settings, and the setup, which installs, upgrades and uninstalls. The
+# desktop, monitors and box checks of x11.sh run on it too.
 
 # windows_release PACKAGE: the zip unpacked as a user would, or the setup, which installs into the
 # system, in a fresh copy of a Wine prefix kept beside the package; prog is then velmorade.exe or
@@ -21,9 +21,22 @@ windows_release() {
             "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
             "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
     ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
-    if [ "${1%.zip}" = "$1" ]; then
+    # The setup installs into the prefix, and E2E_PRIMARY=second has Wine take Xinerama's second
+    # head for the primary monitor, so that the first lies left of it, at negative coordinates:
+    # each in a copy of the prefix of the check's own.
+    if [ "${1%.zip}" = "$1" ] || [ -n "${E2E_PRIMARY:-}" ]; then
         cp -a "$WINEPREFIX" "$work/prefix" || fail "cannot copy the Wine prefix"
         export WINEPREFIX=$work/prefix
+    fi
+    case ${E2E_PRIMARY:-} in
+    '') ;;
+    second)
+        { "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v PrimaryMonitor /d 1 /f &&
+            "$(dirname "$wine")/wineserver64" -w; } >/dev/null 2>&1 || fail "cannot make the second monitor the primary one"
+        ;;
+    *) fail "no such primary monitor: $E2E_PRIMARY" ;;
+    esac
+    if [ "${1%.zip}" = "$1" ]; then
         prog=$1
     else
         unzip -q "$1" -d "$work/release" || fail "cannot unpack $1"
@@ -34,13 +47,15 @@ windows_release() {
     fi
 }
 
-# scr_plays PROGRAM: the saver's /s: full screen, the screen a frame that moves; a key ends it with
-# status 0.
+# scr_plays PROGRAM [MONITOR...]: the saver's /s: every monitor ("W H X Y"; by default one, the
+# whole 1280 x 720 screen) shows frames of its own size that move; a key ends it with status 0.
 scr_plays() {
-    start "$1" -- /s
+    local scr=$1
+    shift
+    [ $# -gt 0 ] || set -- "1280 720 0 0"
+    start "$scr" -- /s
     wait_for 30 have_window Velmorade || fail "no window captioned Velmorade"
-    await_frame "the screen" shows_frame 1280 720 -root
-    moving 1280 720 || fail "the picture does not move"
+    monitors_play "$@"
     xdotool key a
     expect_exit 0
 }
@@ -69,6 +84,13 @@ check_scr_full_screen() {
     # The saver as Windows starts it when the screen blanks.
     start_x 1280x720x24
     scr_plays "${prog%.exe}.scr"
+}
+
+check_scr_monitors() {
+    # On two monitors the saver covers both, each with frames of its own size around its own
+    # middle, from one window, and one key ends it on both.
+    start_layout xephyr
+    scr_plays "${prog%.exe}.scr" "${MONITORS[@]}"
 }
 
 check_scr_preview() {
