@@ -16,7 +16,7 @@ PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxr
             libwayland-dev wayland-protocols
 # A build with the tests (every target but run) needs GoogleTest too.
 GTEST_PACKAGES := libgtest-dev
-TEST_PACKAGES := xvfb xserver-xephyr xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
+TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
                  openbox libsdl1.2-compat \
                  procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
                  chromium chromium-driver python3-selenium firefox-esr imagemagick

@@ -262,15 +262,15 @@ TEST_F(DrawBuf, ConvertsToOtherPixelFormats)
     check(W, H, 8, W + 3, 0, 0, 0, 0, [](const Uint8 *p, std::uint32_t word) { return *p == (word == WHITE ? 1 : 0); });
 }
 
-// Puts frame 3 of a W x H store at x, y of a surface of sw x sh pixels of `bytes` bytes (black 0,
-// white all ones but a 32-bit pixel's unused top byte), rows padded by 8 bytes, and checks that
-// the frame's part that fits is there and that nothing else was written.
-void check_placed(int sw, int sh, int bytes, int x, int y)
+// Puts frame 3 of a W x H store on a surface of sw x sh pixels of `bytes` bytes (black 0, white
+// all ones but a 32-bit pixel's unused top byte), rows padded by 8 bytes, and checks that the
+// frame's part that fits is there and that nothing else was written.
+void check_placed(int sw, int sh, int bytes)
 {
     const std::vector<std::uint32_t> store = make_store();
     // The geometry of the last frames made, another monitor's: the frame's own size counts.
-    SCREEN_WIDTH = sw;
-    SCREEN_HEIGHT = sh;
+    SCREEN_WIDTH = sw + 7;
+    SCREEN_HEIGHT = sh + 3;
     const int pitch = sw * bytes + 8;
     std::vector<Uint8> memory(static_cast<std::size_t>(pitch) * sh, UNTOUCHED);
     SDL_Surface *surface = bytes == 4
@@ -278,13 +278,13 @@ void check_placed(int sw, int sh, int bytes, int x, int y)
                                : SDL_CreateRGBSurfaceFrom(memory.data(), sw, sh, 16, pitch, 0xF800, 0x7E0, 0x1F, 0);
     ASSERT_NE(surface, nullptr) << SDL_GetError();
     const int frame = 3;
-    put_frame(surface, store.data(), W, H, frame, x, y);
+    put_frame(surface, store.data(), W, H, frame);
     SDL_FreeSurface(surface);
     for (int row = 0; row < sh; row++)
         for (int col = 0; col < pitch; col++) {
             const Uint8 got = memory[static_cast<std::size_t>(row) * pitch + col];
-            const int px = col / bytes - x, py = row - y;
-            if (col >= sw * bytes || px < 0 || px >= W || py < 0 || py >= H) {
+            const int px = col / bytes, py = row;
+            if (col >= sw * bytes || px >= W || py >= H) {
                 ASSERT_EQ(got, UNTOUCHED) << "byte " << col << " of row " << row;
             } else {
                 const std::uint32_t word = store[(static_cast<std::size_t>(frame) * H + py) * W + px];
@@ -294,14 +294,13 @@ void check_placed(int sw, int sh, int bytes, int x, int y)
         }
 }
 
-TEST_F(DrawBuf, PlacesAFrameAtItsMonitorsCornerOfALargerSurface)
+TEST_F(DrawBuf, PutsAFrameOfItsOwnSizeWhateverTheGeometryMadeLast)
 {
-    // A saver's window over two monitors: each frame at its monitor's corner, in rows as wide as
-    // the frame, whatever the surface's width; cut at the surface's edges.
+    // The saver's monitors each have frames of their own size: rows as wide as the frame, cut at
+    // a smaller surface's edges, leaving a larger one's rest alone.
     for (int bytes : {4, 2}) {
-        check_placed(W + 9, H + 5, bytes, 6, 3);
-        check_placed(W + 9, H + 5, bytes, W + 5, H + 1);
-        check_placed(W + 9, H + 5, bytes, W + 9, 0); // wholly outside
+        check_placed(W + 9, H + 5, bytes);
+        check_placed(W - 5, H - 2, bytes);
     }
 }
 

@@ -17,7 +17,7 @@
 //   SDL_VIDEO_CENTERED         "1" with that number on Wayland, where sdl12-compat opens its window
 //                              on display 0 otherwise; unset where a monitor's place is given.
 //   SDL_VIDEO_WINDOW_POS       "x,y" of the monitor the program fills, on several monitors, or of
-//                              the whole desktop that the Windows screen saver covers.
+//                              the primary one, where the Windows screen saver's SDL window goes.
 // Under classic SDL, Windows' included, the program touches only the last two.
 #pragma once
 
@@ -78,8 +78,8 @@ struct Monitors {
 bool desktop_monitors(Monitors &monitors);
 
 #if defined(_WIN32)
-// Puts SDL's window over the whole desktop, above every other window, as a screen saver covers it.
-void cover_desktop(const SDL_Rect &screen);
+// Puts SDL's window on the monitor, above every other window, as a screen saver covers it.
+void cover_monitor(const SDL_Rect &monitor);
 #endif
 
 // Which of `count` monitors the program fills: the first that holds the pointer, else the

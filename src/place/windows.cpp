@@ -1,5 +1,5 @@
 // windows.cpp: what Windows reports of its monitors and the pointer, and how SDL's window is put
-// on one monitor or over all of them.
+// on a monitor, in front or above every other window.
 //
 // Windows' desktop is one virtual screen whose origin is the primary monitor's top-left corner;
 // a monitor left of or above it has negative coordinates. SDL 1.2's full screen is the primary
@@ -78,7 +78,7 @@ void fill_monitor(const SDL_Rect &monitor)
     put_window(monitor, HWND_TOP);
 }
 
-void cover_desktop(const SDL_Rect &screen)
+void cover_monitor(const SDL_Rect &monitor)
 {
-    put_window(screen, HWND_TOPMOST);
+    put_window(monitor, HWND_TOPMOST);
 }

@@ -4,9 +4,11 @@
 // settings (/c, or no argument). The frames and the way they reach the screen are the program's;
 // what differs is how it ends: full screen at the first key, mouse button or real movement of
 // the mouse, in the preview when the window it draws into is gone. Full screen it covers every
-// monitor, each with frames of its own size around its own middle, from one window over the
-// whole desktop; monitors of one size share their frames. A saver started by the system has
-// nobody to answer a box, so its failures go to stderr (stderr.txt beside it) with status 1.
+// monitor, each with frames of its own size around its own middle: SDL's window the primary
+// one, a plain window of its own each other one (a single window over them all would do on
+// Windows, but Wine cuts such a window down to one monitor); monitors of one size share their
+// frames. A saver started by the system has nobody to answer a box, so its failures go to
+// stderr (stderr.txt beside it) with status 1.
 //
 // The setup installs it in the system folder, where Screen Saver Settings look for savers, and
 // SDL.dll in Velmorade's own folder. So SDL is imported lazily, and loaded here by its full path
@@ -35,9 +37,11 @@ static HWND preview_window; // the window the preview draws into, else null
 static bool mouse_seen;
 static int mouse_x, mouse_y; // where the mouse was first seen, full screen
 
-// What the saver draws: each monitor's place in its window, and the frames for its size (null
-// where there was no memory for them: that monitor stays black).
+// What the saver draws: each monitor's size (the first is SDL's window), the window of its own
+// of each other monitor, and the frames for each size (null where there was no memory for them:
+// that monitor stays black).
 static SDL_Rect PLACES[MAX_MONITORS];
+static HWND WINDOWS[MAX_MONITORS];
 static const std::uint32_t *STORES[MAX_MONITORS];
 static int PLACE_COUNT;
 
@@ -83,32 +87,93 @@ static void start_video()
     std::atexit(SDL_Quit);
 }
 
-// Every monitor, without the pointer: a borderless window over the whole desktop, above every
-// other window, so that no display mode changes. A monitor is where Windows has it, relative to
-// the desktop's top-left corner.
+// The mouse, wherever it is, ends the saver once it has moved beyond MOUSE_SLACK from where it
+// was first seen.
+static void mouse_moved()
+{
+    POINT at{};
+    if (!GetCursorPos(&at))
+        return;
+    if (!mouse_seen) {
+        mouse_seen = true;
+        mouse_x = at.x;
+        mouse_y = at.y;
+    } else if (std::abs(at.x - mouse_x) > MOUSE_SLACK || std::abs(at.y - mouse_y) > MOUSE_SLACK) {
+        std::exit(0);
+    }
+}
+
+// The windows over the other monitors take the same input as SDL's: Windows hands it to them
+// while SDL pumps the messages.
+static LRESULT CALLBACK monitor_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        std::exit(0);
+    case WM_MOUSEMOVE:
+        mouse_moved();
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return TRUE;
+    default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+// A borderless black window over the monitor, above every other window, without a cursor.
+static HWND open_monitor_window(const SDL_Rect &monitor)
+{
+    static ATOM window_class;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (window_class == 0) {
+        WNDCLASSW description{};
+        description.lpfnWndProc = monitor_window;
+        description.hInstance = instance;
+        description.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        description.lpszClassName = L"VelmoradeMonitor";
+        window_class = RegisterClassW(&description);
+    }
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VelmoradeMonitor", L"", WS_POPUP | WS_VISIBLE,
+                                  monitor.x, monitor.y, monitor.w, monitor.h, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr)
+        saver_fail("cannot open a window over a monitor");
+    return window;
+}
+
+// Every monitor, without the pointer, above every other window, without any display mode
+// changing: SDL's borderless window on the primary one, one of the saver's own on each other.
 static SDL_Surface *open_full_screen()
 {
     start_video();
     Monitors monitors{};
     if (!desktop_monitors(monitors)) {
         const SDL_VideoInfo *info = SDL_GetVideoInfo();
-        monitors.screen = SDL_Rect{0, 0, static_cast<Uint16>(info->current_w), static_cast<Uint16>(info->current_h)};
-        monitors.list[0] = monitors.screen;
+        monitors.list[0] = SDL_Rect{0, 0, static_cast<Uint16>(info->current_w), static_cast<Uint16>(info->current_h)};
         monitors.count = 1;
+        monitors.primary = 0;
     }
-    const SDL_Rect &screen = monitors.screen;
-    place_window(screen);
-    SDL_Surface *surface = SDL_SetVideoMode(screen.w, screen.h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
+    // The primary monitor first.
+    const int first = monitors.primary >= 0 ? monitors.primary : 0;
+    PLACE_COUNT = 0;
+    PLACES[PLACE_COUNT++] = monitors.list[first];
+    for (int i = 0; i < monitors.count; i++)
+        if (i != first)
+            PLACES[PLACE_COUNT++] = monitors.list[i];
+    place_window(PLACES[0]);
+    SDL_Surface *surface = SDL_SetVideoMode(PLACES[0].w, PLACES[0].h, 32, SDL_NOFRAME | SDL_DOUBLEBUF);
     if (surface == nullptr)
         return nullptr;
-    cover_desktop(screen);
-    SDL_ShowCursor(SDL_DISABLE);
     SDL_WM_SetCaption("Velmorade", nullptr);
-    for (int i = 0; i < monitors.count; i++) {
-        const SDL_Rect &m = monitors.list[i];
-        PLACES[i] = SDL_Rect{static_cast<Sint16>(m.x - screen.x), static_cast<Sint16>(m.y - screen.y), m.w, m.h};
-    }
-    PLACE_COUNT = monitors.count;
+    SDL_ShowCursor(SDL_DISABLE);
+    for (int i = 1; i < PLACE_COUNT; i++)
+        WINDOWS[i] = open_monitor_window(PLACES[i]);
+    // SDL's window last, so that it has the keyboard.
+    cover_monitor(PLACES[0]);
     return surface;
 }
 
@@ -158,21 +223,38 @@ static void make_frames(SDL_Surface *surface)
             continue;
         }
         calc(store);
+        // The store in SDL's 32-bit pixels, which are also a 32-bit DIB's for the other windows.
         match_store(surface, store);
         STORES[i] = store;
     }
 }
 
-// Each place's frame `frame`, then one flip for them all.
+// Frame `frame` of each monitor: SDL's surface, then the other windows through GDI.
 static void draw_frames(SDL_Surface *surface, int frame)
 {
-    if (SDL_LockSurface(surface) == 0) {
-        for (int i = 0; i < PLACE_COUNT; i++)
-            if (STORES[i] != nullptr)
-                put_frame(surface, STORES[i], PLACES[i].w, PLACES[i].h, frame, PLACES[i].x, PLACES[i].y);
+    if (STORES[0] != nullptr && SDL_LockSurface(surface) == 0) {
+        put_frame(surface, STORES[0], PLACES[0].w, PLACES[0].h, frame);
         SDL_UnlockSurface(surface);
     }
     SDL_Flip(surface);
+    for (int i = 1; i < PLACE_COUNT; i++) {
+        if (STORES[i] == nullptr)
+            continue;
+        const int w = PLACES[i].w, h = PLACES[i].h;
+        BITMAPINFO format{};
+        format.bmiHeader.biSize = sizeof format.bmiHeader;
+        format.bmiHeader.biWidth = w;
+        format.bmiHeader.biHeight = -h; // top row first, as the store holds it
+        format.bmiHeader.biPlanes = 1;
+        format.bmiHeader.biBitCount = 32;
+        format.bmiHeader.biCompression = BI_RGB;
+        const std::uint32_t *image =
+            STORES[i] + static_cast<std::size_t>(frame) * static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+        if (HDC dc = GetDC(WINDOWS[i])) {
+            SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, image, &format, DIB_RGB_COLORS);
+            ReleaseDC(WINDOWS[i], dc);
+        }
+    }
 }
 
 // Full screen, any key, mouse button or movement beyond MOUSE_SLACK ends the saver.
@@ -186,16 +268,8 @@ static void handle_input()
             continue;
         if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN)
             std::exit(0);
-        if (event.type == SDL_MOUSEMOTION) {
-            if (!mouse_seen) {
-                mouse_seen = true;
-                mouse_x = event.motion.x;
-                mouse_y = event.motion.y;
-            } else if (std::abs(event.motion.x - mouse_x) > MOUSE_SLACK ||
-                       std::abs(event.motion.y - mouse_y) > MOUSE_SLACK) {
-                std::exit(0);
-            }
-        }
+        if (event.type == SDL_MOUSEMOTION)
+            mouse_moved();
     }
 }
 

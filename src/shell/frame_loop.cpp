@@ -61,18 +61,15 @@ void match_store(const SDL_Surface *surface, std::uint32_t *store)
     recolour_store(store, words, black, white);
 }
 
-void put_frame(SDL_Surface *surface, const std::uint32_t *store, int width, int height, int frame, int x, int y)
+void put_frame(SDL_Surface *surface, const std::uint32_t *store, int width, int height, int frame)
 {
-    if (x < 0 || y < 0 || x >= surface->w || y >= surface->h)
-        return;
     const std::size_t w = static_cast<std::size_t>(width);
     const std::uint32_t *image = store + static_cast<std::size_t>(frame) * w * static_cast<std::size_t>(height);
-    const int cols = std::min(width, surface->w - x);
-    const int rows = std::min(height, surface->h - y);
+    const int cols = std::min(width, surface->w);
+    const int rows = std::min(height, surface->h);
     const SDL_PixelFormat *format = surface->format;
     const auto pitch = static_cast<std::size_t>(surface->pitch);
-    auto *pixels = static_cast<Uint8 *>(surface->pixels) + static_cast<std::size_t>(y) * pitch +
-                   static_cast<std::size_t>(x) * format->BytesPerPixel;
+    auto *pixels = static_cast<Uint8 *>(surface->pixels);
     if (!store_fits(format)) {
         // 8, 16 and 24 bits, or another 32-bit layout: pixel by pixel, as the surface's own colours.
         Uint32 black = 0, white = 0;
@@ -102,7 +99,7 @@ void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame)
 #endif
     // A surface that cannot be locked now keeps its old picture for this pass.
     if (SDL_LockSurface(surface) == 0) {
-        put_frame(surface, store, SCREEN_WIDTH, SCREEN_HEIGHT, frame, 0, 0);
+        put_frame(surface, store, SCREEN_WIDTH, SCREEN_HEIGHT, frame);
         SDL_UnlockSurface(surface);
     }
     SDL_Flip(surface);

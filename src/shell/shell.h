@@ -43,9 +43,9 @@ void handle_events();
 // opaque pixels for a browser's canvas, ten bits a channel for deep colour.
 void match_store(const SDL_Surface *surface, std::uint32_t *store);
 
-// Copies frame `frame` of a store of width x height frames to the locked surface, its top-left
-// corner at x, y, never writing past the surface's own w, h and pitch.
-void put_frame(SDL_Surface *surface, const std::uint32_t *store, int width, int height, int frame, int x, int y);
+// Copies frame `frame` of a store of width x height frames, whatever the geometry made last, to
+// the locked surface, never writing past the surface's own w, h and pitch.
+void put_frame(SDL_Surface *surface, const std::uint32_t *store, int width, int height, int frame);
 
 // Copies frame `frame` of the store to the surface and flips it.
 void draw_buf(SDL_Surface *surface, const std::uint32_t *store, int frame);

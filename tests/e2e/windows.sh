@@ -21,22 +21,10 @@ windows_release() {
             "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
             "$(dirname "$wine")/wineserver64" -w && touch "$WINEPREFIX/velmorade-ready"
     ) 9>"$WINEPREFIX.lock" >"$work/wineboot.log" 2>&1 || fail "no Wine prefix: $(tail -5 "$work/wineboot.log")"
-    # The setup installs into the prefix, and E2E_PRIMARY=second has Wine take Xinerama's second
-    # head for the primary monitor, so that the first lies left of it, at negative coordinates:
-    # each in a copy of the prefix of the check's own.
-    if [ "${1%.zip}" = "$1" ] || [ -n "${E2E_PRIMARY:-}" ]; then
+    if [ "${1%.zip}" = "$1" ]; then
+        # The setup installs into the prefix: a copy of the check's own.
         cp -a "$WINEPREFIX" "$work/prefix" || fail "cannot copy the Wine prefix"
         export WINEPREFIX=$work/prefix
-    fi
-    case ${E2E_PRIMARY:-} in
-    '') ;;
-    second)
-        { "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v PrimaryMonitor /d 1 /f &&
-            "$(dirname "$wine")/wineserver64" -w; } >/dev/null 2>&1 || fail "cannot make the second monitor the primary one"
-        ;;
-    *) fail "no such primary monitor: $E2E_PRIMARY" ;;
-    esac
-    if [ "${1%.zip}" = "$1" ]; then
         prog=$1
     else
         unzip -q "$1" -d "$work/release" || fail "cannot unpack $1"
@@ -89,7 +77,7 @@ check_scr_full_screen() {
 check_scr_monitors() {
     # On two monitors the saver covers both, each with frames of its own size around its own
     # middle, from one window, and one key ends it on both.
-    start_layout xephyr
+    start_layout outputs
     scr_plays "${prog%.exe}.scr" "${MONITORS[@]}"
 }
 
