@@ -22,11 +22,11 @@ TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-
                  chromium chromium-driver python3-selenium firefox-esr imagemagick
 # Debian 12 proves Debian 13 in a chroot, and Debian 14 with `make test-next`; from Debian 13 on
 # the tests also run the program on SDL 3, through sdl2-compat, and in Wayland sessions: sway's,
-# mutter's, KWin's and Weston's.
+# mutter's, KWin's, Weston's and labwc's.
 ifeq ($(DEBIAN),bookworm)
-TEST_PACKAGES += debootstrap git
+TEST_PACKAGES += debootstrap git qemu-user-static binfmt-support
 else
-TEST_PACKAGES += libsdl2-compat sway grim wtype xwayland mutter dbus-daemon kwin-wayland weston
+TEST_PACKAGES += libsdl2-compat sway grim wtype xwayland mutter dbus-daemon kwin-wayland weston labwc wlr-randr
 endif
 # To make the .deb: dpkg-shlibdeps works out its Depends, and CPack finds the programs with file.
 DEB_PACKAGES := dpkg-dev file
@@ -47,7 +47,7 @@ SOURCES := $(wildcard src/*.h src/*/*.h src/*/*.cpp tests/*.h tests/*.cpp tests/
 # Built only by the Windows cross build, so absent from the native build's compile commands.
 WINDOWS_ONLY := src/saver/windows_saver.cpp src/place/windows.cpp tests/e2e/preview_host.cpp
 
-.PHONY: all run test test-next lint bench package release site screenshots deps build windows web clean
+.PHONY: all run test test-next lint bench package package-arm64 release site screenshots deps build windows web clean
 
 all: build
 
@@ -61,6 +61,7 @@ bench: PACKAGES += $(TEST_PACKAGES) debootstrap
 test release: PACKAGES += $(RELEASE_PACKAGES)
 release: PACKAGES += $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(WEB_PACKAGES)
 test-next: PACKAGES += $(DEB_PACKAGES) debootstrap git
+package-arm64 release: PACKAGES += debootstrap
 
 # Elsewhere than on Debian, what building and running needs, looked for by the commands and the
 # headers; named with the packages of the larger distributions when something is missing.
@@ -151,7 +152,13 @@ site: web
 package: build
 	cd $(BUILD) && umask 022 && cpack
 
-# Every file a release offers, in $(DIST)/: the source, the .deb, the Windows setup and zip, the
+# The arm64 .deb, $(BUILD)/velmorade_<version>_arm64.deb, cross-built in a Debian 12 root of its
+# own, kept in $(ARM64_ROOT) (as root: debootstrap, chroot and mounts).
+ARM64_ROOT ?= $(BUILD)/bookworm-cross
+package-arm64: deps
+	$(SUDO) env SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) cmake/package-arm64.sh $(BUILD) $(ARM64_ROOT)
+
+# Every file a release offers, in $(DIST)/: the source, the .debs, the Windows setup and zip, the
 # web app's zip and SHA256SUMS, made from the last commit. They are the same from build to build:
 # times come from that commit and are written in UTC. TAG=vVERSION makes sure the tag names the
 # version the project defines.
@@ -159,14 +166,15 @@ DIST ?= dist
 release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 release: export TZ := UTC
 release: TESTS := OFF
-release: package windows web
+release: package package-arm64 windows web
 	cmake/release.sh $(DIST) $(BUILD) $(WIN_BUILD) $(WEB_BUILD) $(TAG)
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
 # compete for the CPU while they are timed), the Windows release under Wine and the web page in
 # Chromium and Firefox among them, then the
 # unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then, on Debian 12, all of it again on Debian 13 in a chroot.
+# then, on Debian 12, the arm64 .deb on Debian 13 arm64 under qemu-user, and all of it again on
+# Debian 13 in a chroot.
 test: build windows site
 	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVELMORADE_WEB_BUILD=$(CURDIR)/$(WEB_BUILD) \
 		-DVELMORADE_SITE_BUILD=$(CURDIR)/$(SITE_BUILD)
@@ -175,6 +183,8 @@ test: build windows site
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|sanitized'
 ifeq ($(DEBIAN),bookworm)
+	$(SUDO) cmake/package-arm64.sh $(BUILD) $(ARM64_ROOT)
+	$(SUDO) cmake/arm64-checks.sh $(BUILD) $(BUILD)/velmorade_*_arm64.deb
 	$(SUDO) cmake/debian-chroot.sh trixie $(BUILD) $(BUILD)/tests/package/velmorade_*.deb
 endif
 

@@ -10,74 +10,19 @@
 set -eu
 release=$1
 shift
-[ "$(id -u)" -eq 0 ] || { echo "FAIL: the $release leg needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
-src=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=cmake/debian-root.sh
+. "$(dirname "$0")/debian-root.sh"
 build=$(mkdir -p "$1" && cd "$1" && pwd)
 bench=
 if [ "$2" = --bench ]; then bench=1; else deb=$(realpath "$2"); fi
-root=$build/$release
-# Testing moves daily: debootstrap knows it by sid's script, its Release file may be past its
-# Valid-Until between two syncs of the mirror, and a package it has dropped skips what needs it.
-script= skip_missing=
-if [ "$release" != trixie ]; then
-    script=/usr/share/debootstrap/scripts/sid skip_missing=1
-fi
-project=/root/velmorade
+# A check whose tool testing has dropped is skipped.
+skip_missing=
+case $release in trixie) ;; *) skip_missing=1 ;; esac
 entry=/usr/share/applications/io.github.velmorade.Velmorade.desktop
 
-# The system's own /proc, /sys, /dev and a fresh /tmp, only while this runs. rslave keeps the
-# unmounting from reaching the system's own /dev.
-mounted=
-unmount() {
-    [ -n "$mounted" ] || return 0
-    for m in tmp dev sys proc; do
-        umount -R "$root/$m" 2>/dev/null || umount -R -l "$root/$m" 2>/dev/null || true
-    done
-    mounted=
-}
-trap unmount EXIT
-trap 'exit 130' INT TERM HUP
-mount_all() {
-    mounted=1
-    mount -t proc proc "$root/proc"
-    mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
-    mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
-    mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
-}
-in_root() { chroot "$root" env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@"; }
-
-# Made once from the system's own mirror and kept; refreshed once a day.
-if [ ! -f "$root/.velmorade-ready" ]; then
-    if findmnt -rn -o TARGET | grep -q "^$root/"; then
-        echo "FAIL: something is still mounted under $root" >&2
-        exit 1
-    fi
-    rm -rf "$root"
-    echo "Making a Debian $release system in $root"
-    debootstrap --variant=minbase --include=ca-certificates,make "$release" "$root" "$("$src/cmake/debian-mirror.sh")" \
-        $script >"$build/debootstrap-$release.log" 2>&1 || { tail -20 "$build/debootstrap-$release.log" >&2; exit 1; }
-    [ -z "$script" ] || echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99velmorade-testing"
-    touch "$root/.velmorade-ready"
-fi
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount_all
-# The certificate authorities this system trusts beyond Debian's own, which its network may need
-# (npm's registry through a proxy that signs with one of them).
-if [ -n "$(ls /usr/local/share/ca-certificates 2>/dev/null)" ]; then
-    mkdir -p "$root/usr/local/share/ca-certificates"
-    cp -R /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
-    in_root update-ca-certificates >/dev/null
-fi
-if [ -n "$(find "$root/.velmorade-ready" -mmin +1440)" ]; then
-    in_root apt-get update -q
-    in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q
-    touch "$root/.velmorade-ready"
-fi
-
-# The project as it stands here, edits included, without anything built.
-rm -rf "${root:?}$project"
-mkdir -p "$root$project"
-git -C "$src" ls-files -z --cached --others --exclude-standard | tar -C "$src" --null -T - -cf - | tar -xf - -C "$root$project"
+root_make "$build/$release" "$release" --include=ca-certificates,make
+root_enter fresh
+root_project
 
 if [ -n "$bench" ]; then
     echo "== Debian $release: what playing costs on each SDL stack"

@@ -1,9 +1,10 @@
 #!/bin/sh
 # release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
-# with the version CMake's project defines: the source as git holds the last commit, the .deb, the
-# Windows setup and zip, the web app's folder as a zip, and SHA256SUMS. `make release` builds the
-# rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC, so that every file is the
-# same byte for byte whoever makes it, wherever and whenever. With TAG, the tag must be vVERSION.
+# with the version CMake's project defines: the source as git holds the last commit, the .debs
+# for amd64 and arm64, the Windows setup and zip, the web app's folder as a zip, and SHA256SUMS.
+# `make release` builds the rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC,
+# so that every file is the same byte for byte whoever makes it, wherever and whenever. With TAG,
+# the tag must be vVERSION.
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 dist=$1 build=$2 win=$3 web=$4 tag=${5:-}
@@ -18,9 +19,10 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     fail "the work tree has changes that are not committed; a release is made from a commit"
 
 deb=$build/velmorade_${version}_$(dpkg --print-architecture).deb
+deb_arm64=$build/velmorade_${version}_arm64.deb
 setup=$win/velmorade-$version-win64-setup.exe
 zip=$win/velmorade-$version-win64.zip
-for f in "$deb" "$setup" "$zip" "$web/velmorade.html"; do [ -f "$f" ] || fail "$f is missing"; done
+for f in "$deb" "$deb_arm64" "$setup" "$zip" "$web/velmorade.html"; do [ -f "$f" ] || fail "$f is missing"; done
 
 rm -rf "$dist"
 mkdir -p "$dist"
@@ -29,7 +31,7 @@ dist=$(cd "$dist" && pwd)
 # git archive dates every file with the commit's time and names no owner; gzip -n adds no name
 # or time of its own.
 git -C "$src" archive --format=tar --prefix="velmorade-$version/" HEAD | gzip -9n >"$dist/velmorade-$version.tar.gz"
-cp "$deb" "$setup" "$zip" "$dist/"
+cp "$deb" "$deb_arm64" "$setup" "$zip" "$dist/"
 
 # The web app's folder in a folder of the zip, in a fixed order, every file dated with the
 # commit and with the same modes whatever the umask was.

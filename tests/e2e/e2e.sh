@@ -12,7 +12,10 @@
 # SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager. The program draws
 # without OpenGL unless the check names a GL renderer in SDL_RENDER_DRIVER, as a user may.
 # E2E_LAYOUT gives the monitors and saver_xscreensaver checks two monitors (lib.sh's
-# start_layout). The other E2E_ variables belong to one check each, which says what they do.
+# start_layout). E2E_ROOT runs the program and the hack in that root, a system where the .deb is
+# installed, of another architecture, which qemu-user runs (its /tmp the system's own, for the
+# X server's socket); PACKAGE is then the desktop entry's path in it. The other E2E_ variables
+# belong to one check each, which says what they do.
 set -u
 
 check=$1
@@ -57,6 +60,13 @@ exec_line() {
 # A menu starts the program with whatever PATH the session has, which may lack /usr/games.
 PATH=$(echo ":$PATH:" | sed 's#:/usr/games:#:#g; s#:/usr/local/games:#:#g; s#^:##; s#:$##')
 prog=$build/velmorade
+hack=$build/velmorade-saver
+if [ -n "${E2E_ROOT:-}" ]; then
+    session_run="chroot $E2E_ROOT"
+    hack=/usr/libexec/xscreensaver/velmorade
+    exec_line "" "$E2E_ROOT$package"
+    package=
+fi
 case $package in
 *.deb)
     dpkg-deb -x "$package" "$work/deb" || fail "cannot unpack $package"

@@ -186,6 +186,28 @@ start_sway() {
 }
 in_sway() { "${NOBODY[@]}" "$@"; }
 
+# start_labwc: labwc, the Raspberry Pi desktop's compositor, headless with the pixman renderer and
+# Xwayland, one output of 1920 x 1080; wlr-randr sets its scale. Without a pointer labwc still
+# draws its cursor on the output, so its cursor theme is one transparent pixel. The program then
+# runs there as in that desktop session.
+start_labwc() {
+    local cursors=$work/wl/icons/blank/cursors
+    session_folder
+    mkdir -p "$work/wl/labwc" "$cursors" && convert -size 1x1 xc:none "$work/blank.png" &&
+        echo "1 0 0 $work/blank.png" >"$work/blank.cfg" && xcursorgen "$work/blank.cfg" "$cursors/default" &&
+        ln -s default "$cursors/left_ptr" && chown -R 65534:65534 "$work/wl" || fail "cannot set up labwc's session"
+    setsid env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin XCURSOR_PATH="$work/wl/icons" \
+        XCURSOR_THEME=blank WLR_BACKENDS=headless \
+        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=1 "${NOBODY[@]}" \
+        labwc -C "$work/wl/labwc" -s "sh -c 'env >$work/wl/session'" >"$work/labwc.log" 2>&1 &
+    xserver=$! session=$!
+    wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "labwc did not start: $(tail -3 "$work/labwc.log")"
+    unset DISPLAY
+    export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl
+    export $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session")
+    session_run=${NOBODY[*]}
+}
+
 # start_mutter [--no-x11]: GNOME's compositor, headless with one virtual 1920 x 1080 monitor, in a
 # D-Bus session of its own; with Xwayland unless told otherwise. The flip recorder goes into the
 # session's folder.

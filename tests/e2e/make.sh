@@ -36,16 +36,18 @@ check_no_root() {
 check_release() {
     # The release as users download it, made twice from clean clones in other folders, at other
     # times, umasks and time zones: the same files byte for byte, whose sums check; the source,
-    # unpacked without git, builds as make run builds it, and its program plays.
+    # unpacked without git, builds as make run builds it, and its program plays. The arm64 .deb
+    # is cross-built in one Debian 12 root for both, this build's, made once.
     local version names run clone name
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     names="SHA256SUMS velmorade-$version-web.zip velmorade-$version-win64-setup.exe velmorade-$version-win64.zip
-           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb"
+           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb velmorade_${version}_arm64.deb"
     for run in "022 Asia/Tokyo one" "027 America/Los_Angeles two/a/b"; do
         set -- $run
         clone=$work/$3/velmorade
         (umask "$1" && git clone -q "$project" "$clone" &&
-            env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS TZ="$2" make -C "$clone" release) >"$work/release.log" 2>&1 ||
+            env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS TZ="$2" make -C "$clone" release ARM64_ROOT="$build/bookworm-cross") \
+            >"$work/release.log" 2>&1 ||
             fail "clone and make release in $clone: $(tail -20 "$work/release.log")"
         [ "$(ls "$clone/dist" | sort | tr '\n' ' ')" = "$(echo $names | tr ' ' '\n' | sort | tr '\n' ' ')" ] ||
             fail "dist/ holds $(ls "$clone/dist" | tr '\n' ' ')"

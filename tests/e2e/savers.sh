@@ -39,7 +39,7 @@ check_saver_xscreensaver() {
 # size, handed over by its id. Destroying it, or SIGTERM, ends the hack with status 0; a window id
 # that names no window is refused.
 saver_window() {
-    local saver=$build/velmorade-saver preview
+    local saver=$hack preview
     start_x "1280x1024x$1"
     "$tools/e2e_tool" window 725 407 >"$work/window" &
     host=$!

@@ -1,5 +1,6 @@
 # wayland.sh: the checks in Wayland sessions: sway's, headless, with one output and with two;
-# GNOME's mutter; KWin and Weston nested in Xvfb; and a compositor that is gone or never answers.
+# labwc's, headless; GNOME's mutter; KWin and Weston nested in Xvfb; and a compositor that is gone
+# or never answers.
 
 # wl_frame OUTPUT W H: the output's picture, taken with grim, equals a frame; prints its number.
 wl_frame() {
@@ -8,13 +9,20 @@ wl_frame() {
 }
 
 # output_plays OUTPUT W H SHELL: the program fills the output with exact frames that move, in a
-# window of that shell (xwayland, xdg_shell), and Escape ends it with status 1.
+# window of that shell (xwayland, xdg_shell), and Escape ends it with status 1. Where the
+# compositor is not sway, the window is Xwayland's if X lists it.
 output_plays() {
     local shell
     await_frame "$1" wl_frame "$1" "$2" "$3"
     moving wl_frame "$1" "$2" "$3" || fail "the picture on $1 does not move"
-    shell=$(in_sway swaymsg -t get_tree | grep -o '"shell": "[a-z_]*"' | sort -u | tr -d '" ')
-    [ "$shell" = "shell:$4" ] || fail "the window's shell is ${shell:-none}, not $4"
+    if [ -n "${SWAYSOCK:-}" ]; then
+        shell=$(in_sway swaymsg -t get_tree | grep -o '"shell": "[a-z_]*"' | sort -u | tr -d '" ')
+    elif [ -n "$(in_sway xdotool search --name '^Velmorade$' 2>/dev/null)" ]; then
+        shell=shell:xwayland
+    else
+        shell=shell:xdg_shell
+    fi
+    [ "$shell" = "shell:$4" ] || fail "the window's shell is ${shell#shell:}, not $4"
     # Through Xwayland it draws as on X11, without OpenGL.
     [ "$4" = xdg_shell ] || on_named_sdl
     # A virtual keyboard's first key may come before its keymap has reached the program.
@@ -107,6 +115,21 @@ check_wayland() {
         shell=xdg_shell
         [ "$scale" != 1 ] || [ -n "${SDL_VIDEODRIVER:-}" ] || shell=xwayland
         output_plays HEADLESS-1 "$w" "$h" "$shell"
+    done
+}
+
+check_labwc() {
+    # labwc, as the Raspberry Pi's desktop runs it, at scale 1 and 2: exact frames at the output's
+    # own pixels, through Xwayland unscaled and through Wayland where X would be magnified.
+    local scale shell
+    start_labwc
+    for scale in 1 2; do
+        in_sway wlr-randr --output HEADLESS-1 --custom-mode 1920x1080 --scale "$scale" ||
+            fail "wlr-randr cannot set scale $scale"
+        start_app
+        shell=xdg_shell
+        [ "$scale" != 1 ] || shell=xwayland
+        output_plays HEADLESS-1 1920 1080 "$shell"
     done
 }
 
