@@ -4,11 +4,12 @@
 # script runs. Needs root, for debootstrap, chroot and mounts.
 #
 # root_make ROOT RELEASE [DEBOOTSTRAP_OPTION...]: ROOT holds Debian RELEASE (trixie, Debian 13;
-# forky, Debian 14, the testing release; bookworm) and is up to date.
+# forky, Debian 14, the testing release; bookworm), made the first time.
 # root_enter fresh|shared: mounts /proc, /sys and /dev, and a fresh /tmp or the system's own; the
 # root then trusts what the system trusts, and is brought up to date once a day.
 # in_root COMMAND...: runs COMMAND in the root with a plain environment.
 root=
+[ "$(id -u)" -eq 0 ] || { echo "FAIL: $(basename "$0") needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
 
 # rslave keeps the unmounting from reaching the system's own /dev.
 mounted=
@@ -53,7 +54,6 @@ root_make() {
     local release=$2 build script=
     shift 2
     build=$(dirname "$root")
-    [ "$(id -u)" -eq 0 ] || { echo "FAIL: $(basename "$root") needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
     # debootstrap knows testing by sid's script, and its Release file may be past its
     # Valid-Until between two syncs of the mirror.
     case $release in bookworm | trixie) ;; *) script=/usr/share/debootstrap/scripts/sid ;; esac

@@ -173,18 +173,28 @@ start_sway() {
         echo "output HEADLESS-$i mode ${output%@*} scale ${output#*@} position $((i * 4000)) 0"
     done >"$work/wl/config"
     printf '%s\n' 'xwayland enable' "exec env >$work/wl/session" >>"$work/wl/config"
+    start_wlroots sway WLR_HEADLESS_OUTPUTS=$i -- sway -c "$work/wl/config"
+    in_sway swaymsg focus output "HEADLESS-$i" >/dev/null
+}
+in_sway() { "${NOBODY[@]}" "$@"; }
+
+# start_wlroots NAME [VAR=VALUE...] -- COMMAND...: a wlroots compositor, headless with the pixman
+# renderer and without input devices, as nobody, with the environment given; COMMAND has it write
+# its session's environment to $work/wl/session once Xwayland is there.
+start_wlroots() {
+    local name=$1 envs=()
+    shift
+    while [ "$1" != -- ]; do envs+=("$1"); shift; done
+    shift
     setsid env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin WLR_BACKENDS=headless \
-        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=$i "${NOBODY[@]}" sway -c "$work/wl/config" \
-        >"$work/sway.log" 2>&1 &
+        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "${envs[@]}" "${NOBODY[@]}" "$@" >"$work/$name.log" 2>&1 &
     xserver=$! session=$!
-    wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "sway did not start: $(tail -3 "$work/sway.log")"
+    wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "$name did not start: $(tail -3 "$work/$name.log")"
     unset DISPLAY
     export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl
     export $(grep -E '^(WAYLAND_DISPLAY|DISPLAY|SWAYSOCK)=' "$work/wl/session")
     session_run=${NOBODY[*]}
-    in_sway swaymsg focus output "HEADLESS-$i" >/dev/null
 }
-in_sway() { "${NOBODY[@]}" "$@"; }
 
 # start_labwc: labwc, the Raspberry Pi desktop's compositor, headless with the pixman renderer and
 # Xwayland, one output of 1920 x 1080; wlr-randr sets its scale. Without a pointer labwc still
@@ -196,16 +206,8 @@ start_labwc() {
     mkdir -p "$work/wl/labwc" "$cursors" && convert -size 1x1 xc:none "$work/blank.png" &&
         echo "1 0 0 $work/blank.png" >"$work/blank.cfg" && xcursorgen "$work/blank.cfg" "$cursors/default" &&
         ln -s default "$cursors/left_ptr" && chown -R 65534:65534 "$work/wl" || fail "cannot set up labwc's session"
-    setsid env -i XDG_RUNTIME_DIR="$work/wl" HOME="$work/wl" PATH=/usr/bin:/bin XCURSOR_PATH="$work/wl/icons" \
-        XCURSOR_THEME=blank WLR_BACKENDS=headless \
-        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=1 "${NOBODY[@]}" \
-        labwc -C "$work/wl/labwc" -s "sh -c 'env >$work/wl/session'" >"$work/labwc.log" 2>&1 &
-    xserver=$! session=$!
-    wait_for 30 grep -qs '^DISPLAY=' "$work/wl/session" || fail "labwc did not start: $(tail -3 "$work/labwc.log")"
-    unset DISPLAY
-    export XDG_RUNTIME_DIR=$work/wl HOME=$work/wl
-    export $(grep -E '^(WAYLAND_DISPLAY|DISPLAY)=' "$work/wl/session")
-    session_run=${NOBODY[*]}
+    start_wlroots labwc WLR_HEADLESS_OUTPUTS=1 XCURSOR_PATH="$work/wl/icons" XCURSOR_THEME=blank -- \
+        labwc -C "$work/wl/labwc" -s "sh -c 'env >$work/wl/session'"
 }
 
 # start_mutter [--no-x11]: GNOME's compositor, headless with one virtual 1920 x 1080 monitor, in a
