@@ -14,6 +14,8 @@ DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
             libwayland-dev wayland-protocols
+# The apt repository: apt-ftparchive, GnuPG to sign, appstreamcli for the software centres' data.
+APT_PACKAGES := apt-utils gnupg appstream xz-utils python3
 # A build with the tests (every target but run) needs GoogleTest too.
 GTEST_PACKAGES := libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
@@ -24,7 +26,7 @@ TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-
 # the tests also run the program on SDL 3, through sdl2-compat, and in Wayland sessions: sway's,
 # mutter's, KWin's, Weston's and labwc's.
 ifeq ($(DEBIAN),bookworm)
-TEST_PACKAGES += debootstrap git qemu-user-static binfmt-support
+TEST_PACKAGES += debootstrap git qemu-user-static binfmt-support $(APT_PACKAGES)
 else
 TEST_PACKAGES += libsdl2-compat sway grim wtype xwayland mutter dbus-daemon kwin-wayland weston labwc wlr-randr
 endif
@@ -140,11 +142,16 @@ web: deps
 	cmake --build $(WEB_CMAKE) -j $(JOBS)
 
 # The project's site, $(SITE_BUILD)/: the web app, with the home page and the picture that the
-# AppStream data links to beside it.
-site: web
+# AppStream data links to beside it. With APT_GNUPGHOME, a GnuPG home that holds the signing key,
+# also the signed apt repository of this version's .debs, $(SITE_BUILD)/apt/.
+APT_GNUPGHOME ?=
+site: PACKAGES += $(if $(APT_GNUPGHOME),$(APT_PACKAGES) $(DEB_PACKAGES) debootstrap)
+site: web $(if $(APT_GNUPGHOME),package package-arm64)
 	rm -rf $(SITE_BUILD)
 	cp -R $(WEB_BUILD) $(SITE_BUILD)
 	cp src/web/index.html docs/velmorade.png $(SITE_BUILD)/
+	$(if $(APT_GNUPGHOME),cmake/apt-repo.sh $(SITE_BUILD)/apt $(APT_GNUPGHOME) \
+		$(BUILD)/velmorade_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(BUILD)/CMakeCache.txt)_*.deb)
 
 # The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb. CPack's folders take the umask,
 # so it is set as every package's folders are, 755, whatever the builder's: under 027 the .deb
@@ -186,6 +193,7 @@ ifeq ($(DEBIAN),bookworm)
 	$(SUDO) cmake/package-arm64.sh $(BUILD) $(ARM64_ROOT)
 	$(SUDO) cmake/arm64-checks.sh $(BUILD) $(BUILD)/velmorade_*_arm64.deb
 	$(SUDO) cmake/debian-chroot.sh trixie $(BUILD) $(BUILD)/tests/package/velmorade_*.deb
+	$(SUDO) cmake/apt-checks.sh $(BUILD) $(BUILD)/tests/package/velmorade_*.deb $(BUILD)/velmorade_*_arm64.deb
 endif
 
 # Debian 14 (forky, the testing release), proven as Debian 13 is, in a chroot of its own: not part
