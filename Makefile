@@ -210,6 +210,7 @@ lint: build
 		--suppress=missingIncludeSystem --suppress=missingInclude --suppress='useStlAlgorithm:tests/*' \
 		src tests bench
 	tests/workflow_check.sh $(BUILD)
+	tests/manifest_check.sh $(BUILD)
 	tests/doc_links.sh README.md NEWS.md docs/*.md
 
 # Timings, not tests: calc against the plain loop and a fresh write; the real program's start-up

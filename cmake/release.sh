@@ -1,7 +1,8 @@
 #!/bin/sh
 # release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
 # with the version CMake's project defines: the source as git holds the last commit, the .debs
-# for amd64 and arm64, the Windows setup and zip, the web app's folder as a zip, and SHA256SUMS.
+# for amd64 and arm64, the Windows setup and zip, the web app's folder as a zip, the winget and
+# Scoop manifests (winget/, scoop/), and SHA256SUMS of them all.
 # `make release` builds the rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC,
 # so that every file is the same byte for byte whoever makes it, wherever and whenever. With TAG,
 # the tag must be vVERSION.
@@ -43,7 +44,10 @@ find "$stage/$app" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 (cd "$stage" && find "$app" | LC_ALL=C sort | zip -q -X -@ "$dist/$app.zip")
 
+# The package managers' manifests of the Windows release, which carry its hashes.
+"$src/cmake/manifests.sh" "$dist" "$version"
+
 cd "$dist"
-sha256sum -- * >SHA256SUMS
+find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum -- >SHA256SUMS
 echo "release $version in $dist:"
 ls -l

@@ -41,7 +41,8 @@ check_release() {
     local version names run clone name
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     names="SHA256SUMS velmorade-$version-web.zip velmorade-$version-win64-setup.exe velmorade-$version-win64.zip
-           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb velmorade_${version}_arm64.deb"
+           velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb velmorade_${version}_arm64.deb
+           scoop winget"
     for run in "022 Asia/Tokyo one" "027 America/Los_Angeles two/a/b"; do
         set -- $run
         clone=$work/$3/velmorade
@@ -53,9 +54,10 @@ check_release() {
             fail "dist/ holds $(ls "$clone/dist" | tr '\n' ' ')"
         (cd "$clone/dist" && sha256sum --quiet -c SHA256SUMS) || fail "the sums do not check in $clone/dist"
     done
-    for name in $names; do
-        cmp "$work/one/velmorade/dist/$name" "$work/two/a/b/velmorade/dist/$name" || fail "$name differs between two releases"
-    done
+    diff -r "$work/one/velmorade/dist" "$work/two/a/b/velmorade/dist" >"$work/release.diff" ||
+        fail "the two releases differ: $(head -5 "$work/release.diff")"
+    "$project/tests/manifest_check.sh" "$build" "$work/one/velmorade/dist" >"$work/manifests.log" 2>&1 ||
+        fail "the release's manifests: $(tail -5 "$work/manifests.log")"
     unzip -l "$work/one/velmorade/dist/velmorade-$version-web.zip" | grep -q " velmorade-$version-web/velmorade.html\$" ||
         fail "the web zip holds no velmorade-$version-web/velmorade.html"
     tar -xzf "$work/one/velmorade/dist/velmorade-$version.tar.gz" -C "$work" || fail "cannot unpack the source"

@@ -1,7 +1,8 @@
 # windows.sh: the checks of the Windows release under Wine: what the programs import, closing the
 # window, the screen saver full screen on one monitor and on two, in the settings dialog's
-# preview and for its settings, and the setup, which installs, upgrades and uninstalls. The
-# desktop, monitors and box checks of x11.sh run on it too.
+# preview and for its settings, and the setup, which installs (into Program Files or a folder of
+# the user's choice), upgrades and uninstalls. The desktop, monitors and box checks of x11.sh run
+# on it too.
 
 # windows_release PACKAGE: the zip unpacked as a user would, or the setup, which installs into the
 # system, in a fresh copy of a Wine prefix kept beside the package; prog is then velmorade.exe or
@@ -164,4 +165,26 @@ check_setup() {
     [ -f "$c/windows/system32/other.scr" ] || fail "the uninstaller removed another saver"
     "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE | grep -qF 'other.scr' ||
         fail "the uninstaller changed the user's choice of saver"
+}
+
+check_setup_folder() {
+    # The silent install into a folder of the user's choice, as winget asks for it (/S /D=FOLDER):
+    # the files go there and nowhere else, Apps records it, the saver in the system folder loads
+    # SDL.dll from it; the uninstaller takes it all away again.
+    local c=$WINEPREFIX/drive_c apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmorade' f
+    local folder=$c/Apps/Velmorade
+    start_x 1280x720x24
+    start_app -- /S '/D=C:\Apps\Velmorade'
+    expect_exit 0 60
+    for f in velmorade.exe SDL.dll README.txt uninstall.exe; do
+        [ -f "$folder/$f" ] || fail "no $f in C:\\Apps\\Velmorade"
+    done
+    [ ! -e "$c/Program Files/Velmorade" ] || fail "it installed into Program Files too"
+    "$wine" reg query "$apps" /v InstallLocation | grep -qF 'C:\Apps\Velmorade' ||
+        fail "the Apps entry does not record C:\\Apps\\Velmorade"
+    scr_plays 'C:\windows\system32\velmorade.scr'
+    start 'C:\Apps\Velmorade\uninstall.exe' -- /S
+    expect_exit 0 60
+    timeout 60 "$(dirname "$wine")/wineserver64" -w || fail "the uninstaller did not finish"
+    [ ! -e "$folder" ] && [ ! -e "$c/windows/system32/velmorade.scr" ] || fail "the uninstaller left Velmorade behind"
 }
