@@ -48,6 +48,7 @@ find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 "$src/cmake/manifests.sh" "$dist" "$version"
 
 cd "$dist"
-find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum -- >SHA256SUMS
+sums=$(find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum --)
+echo "$sums" >SHA256SUMS
 echo "release $version in $dist:"
 ls -l

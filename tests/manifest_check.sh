@@ -28,7 +28,7 @@ mkdir "$work/dist"
 echo setup >"$work/dist/velmorade-$version-win64-setup.exe"
 echo zip >"$work/dist/velmorade-$version-win64.zip"
 "$src/cmake/manifests.sh" "$work/dist" "$version"
-(cd "$work/dist" && find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum -- >SHA256SUMS)
+(cd "$work/dist" && sums=$(find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum --) && echo "$sums" >SHA256SUMS)
 out=$(check "$work/dist") || fail "the manifests do not check: $out"
 
 # broken NAME FILE SED: a copy of the release whose FILE sed changed must fail, naming what.
