@@ -75,34 +75,30 @@ static int xinerama_heads(Display *dpy, SDL_Rect *out)
 // What X reports, asked once, before SDL starts or else as the mode is set: the presentation, the
 // palette test and the monitor pick all want it, and it does not change in between.
 static bool X_ASKED;
-static int X_DEPTH; // bits per pixel; 0 without an X display
-static SDL_Rect X_SCREEN;
-static SDL_Rect X_MONITORS[MAX_MONITORS]; // RandR's monitors, else Xinerama's heads
-static int X_MONITOR_COUNT;
-static int X_PRIMARY = -1;
-static bool X_POINTER_FOUND; // where the pointer is, on several monitors
-static int X_POINTER_X, X_POINTER_Y;
+static int X_DEPTH;       // bits per pixel; 0 without an X display
+static Monitors X_REPORT; // RandR's monitors, else Xinerama's heads; the pointer on several
 
 static void ask_x()
 {
     if (X_ASKED)
         return;
     X_ASKED = true;
+    X_REPORT.primary = -1;
     Display *dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr)
         return; // SDL says why itself
     const int screen = DefaultScreen(dpy);
     X_DEPTH = DefaultDepth(dpy, screen);
-    X_SCREEN = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
-    X_MONITOR_COUNT = randr_monitors(dpy, X_MONITORS, X_PRIMARY);
-    if (X_MONITOR_COUNT == 0)
-        X_MONITOR_COUNT = xinerama_heads(dpy, X_MONITORS);
+    X_REPORT.screen = rect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+    X_REPORT.count = randr_monitors(dpy, X_REPORT.list, X_REPORT.primary);
+    if (X_REPORT.count == 0)
+        X_REPORT.count = xinerama_heads(dpy, X_REPORT.list);
     Window root = 0, child = 0;
     int wx = 0, wy = 0;
     unsigned int buttons = 0;
-    if (X_MONITOR_COUNT > 1)
-        X_POINTER_FOUND =
-            XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &X_POINTER_X, &X_POINTER_Y, &wx, &wy, &buttons);
+    if (X_REPORT.count > 1)
+        X_REPORT.pointer_found = XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &X_REPORT.pointer_x,
+                                               &X_REPORT.pointer_y, &wx, &wy, &buttons);
     XCloseDisplay(dpy);
 }
 
@@ -121,17 +117,10 @@ bool desktop_monitors(Monitors &monitors)
     ask_x();
     if (X_DEPTH == 0)
         return false;
-    monitors.screen = X_SCREEN;
-    monitors.count = X_MONITOR_COUNT;
-    for (int i = 0; i < X_MONITOR_COUNT; i++)
-        monitors.list[i] = X_MONITORS[i];
-    monitors.primary = X_PRIMARY;
-    monitors.pointer_found = X_POINTER_FOUND;
-    monitors.pointer_x = X_POINTER_X;
-    monitors.pointer_y = X_POINTER_Y;
+    monitors = X_REPORT;
     // Xwayland's pointer is wherever it last left an X window; the compositor knows better.
     int x = 0, y = 0;
-    if (X_MONITOR_COUNT > 1 && wayland_focused_output(x, y)) {
+    if (monitors.count > 1 && wayland_focused_output(x, y)) {
         monitors.pointer_found = true;
         monitors.pointer_x = x;
         monitors.pointer_y = y;
@@ -144,10 +133,10 @@ bool x11_has_monitor(const SDL_Rect &place)
     ask_x();
     if (X_DEPTH == 0)
         return false;
-    if (X_MONITOR_COUNT == 0)
-        return same_place(place, X_SCREEN);
-    for (int i = 0; i < X_MONITOR_COUNT; i++)
-        if (same_place(place, X_MONITORS[i]))
+    if (X_REPORT.count == 0)
+        return same_place(place, X_REPORT.screen);
+    for (int i = 0; i < X_REPORT.count; i++)
+        if (same_place(place, X_REPORT.list[i]))
             return true;
     return false;
 }

@@ -157,8 +157,8 @@ static SDL_Surface *open_full_screen()
         monitors.count = 1;
         monitors.primary = 0;
     }
-    // The primary monitor first.
-    const int first = monitors.primary >= 0 ? monitors.primary : 0;
+    // The primary monitor first, else the first listed: the program's choice without a pointer.
+    const int first = monitor_at(monitors.list, monitors.count, monitors.primary, false, 0, 0);
     PLACE_COUNT = 0;
     PLACES[PLACE_COUNT++] = monitors.list[first];
     for (int i = 0; i < monitors.count; i++)
