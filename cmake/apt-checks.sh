@@ -63,13 +63,12 @@ serve() {
 root_make "$build/trixie" trixie
 root_enter fresh
 installed() { in_root dpkg-query -W -f '${Version}' velmorade 2>/dev/null; }
-apt_get() { in_root env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
 forget() {
-    apt_get purge -y velmorade >/dev/null 2>&1 || true
+    apt_in_root purge -y velmorade >/dev/null 2>&1 || true
     rm -f "$root/etc/apt/keyrings/velmorade.gpg" "$root/etc/apt/sources.list.d/velmorade.sources"
 }
 forget
-apt_get install -y --no-install-recommends wget >/dev/null
+apt_in_root install -y --no-install-recommends wget >/dev/null
 
 echo "== Debian 13: the apt repository, added as the README says"
 lines=$(awk '/^\*\*From the apt repository/ { on = 1; next } on && /^    / { print substr($0, 5); seen = 1; next }
@@ -82,25 +81,25 @@ in_root sh -ec "$(echo "$lines" | sed "s#https://velmorade.github.io/velmorade/a
 in_root appstreamcli get io.github.velmorade.Velmorade >"$work/component" 2>&1 &&
     grep -q '^Identifier: io.github.velmorade.Velmorade' "$work/component" ||
     fail "appstreamcli does not find the component: $(head -3 "$work/component")"
-apt_get install -y velmorade >/dev/null || fail "apt-get install velmorade failed"
+apt_in_root install -y velmorade >/dev/null || fail "apt-get install velmorade failed"
 [ "$(installed)" = "$version" ] || fail "installed $(installed), not $version"
 in_root "$project/tests/e2e/e2e.sh" desktop "$project/build" "$entry" || fail "the installed program fails the desktop check"
 
 for site in altered other-key; do
     serve "$site"
-    if apt_get update >"$work/update.log" 2>&1 && ! grep -q '^[EW]: .*127.0.0.1' "$work/update.log"; then
+    if apt_in_root update >"$work/update.log" 2>&1 && ! grep -q '^[EW]: .*127.0.0.1' "$work/update.log"; then
         fail "apt-get update took the $site site: $(tail -4 "$work/update.log")"
     fi
     grep -E 'Hash Sum mismatch|File has unexpected size|NO_PUBKEY|not signed|signature' "$work/update.log" >/dev/null ||
         fail "apt-get update said of the $site site: $(tail -3 "$work/update.log")"
-    apt_get upgrade -y >/dev/null 2>&1 || true
+    apt_in_root upgrade -y >/dev/null 2>&1 || true
     [ "$(installed)" = "$version" ] || fail "the $site site upgraded it to $(installed)"
     echo "ok: the $site site refused: $(grep -m1 -E '^(E|W|Err):' "$work/update.log")"
 done
 
 serve next-site
-apt_get update >/dev/null && apt_get upgrade -y >/dev/null || fail "apt-get upgrade failed"
+apt_in_root update >/dev/null && apt_in_root upgrade -y >/dev/null || fail "apt-get upgrade failed"
 [ "$(installed)" = "$next" ] || fail "apt-get upgrade brought $(installed), not $next"
 echo "ok: apt-get upgrade brought $next"
 forget
-apt_get update >/dev/null 2>&1 || true
+apt_in_root update >/dev/null 2>&1 || true

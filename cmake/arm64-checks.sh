@@ -35,14 +35,14 @@ root_enter shared
 # Nothing left from an earlier run, so that the .deb's own dependencies are all the program has.
 purge() {
     ! in_root dpkg-query -W velmorade >/dev/null 2>&1 ||
-        in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q velmorade >/dev/null
-    in_root env DEBIAN_FRONTEND=noninteractive apt-get autoremove --purge -y -q >/dev/null
+        apt_in_root purge -y velmorade >/dev/null
+    apt_in_root autoremove --purge -y >/dev/null
 }
 purge
 
 echo "== Debian 13 arm64 (qemu-user): $(basename "$deb"), installed with apt"
 cp "$deb" "$root/tmp/velmorade-arm64.deb"
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends /tmp/velmorade-arm64.deb \
+apt_in_root install -y --no-install-recommends /tmp/velmorade-arm64.deb \
     >"$build/trixie-arm64.log" 2>&1 || { tail -20 "$build/trixie-arm64.log" >&2; exit 1; }
 rm -f "$root/tmp/velmorade-arm64.deb"
 status=0

@@ -29,7 +29,7 @@ if [ -n "$bench" ]; then
     # On testing, X11 alone: the SDL it links is already sdl2-compat over SDL 3.
     packages="xvfb libsdl2-compat sway xwayland kwin-wayland dbus-daemon xdotool"
     [ -z "$skip_missing" ] || packages=xvfb
-    in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $packages >/dev/null
+    apt_in_root install -y --no-install-recommends $packages >/dev/null
     in_root make -C "$project" build >/dev/null
     in_root "$project/bench/play_bench.sh" "$project/build"
     exit 0
@@ -40,8 +40,8 @@ in_root ${skip_missing:+env E2E_SKIP_MISSING=1} make -C "$project" test
 
 echo "== Debian $release: the .deb made on $(. /etc/os-release && echo "$PRETTY_NAME"), installed with apt"
 cp "$deb" "$root/tmp/"
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$(basename "$deb")"
+apt_in_root install -y "/tmp/$(basename "$deb")"
 status=0
 in_root "$project/tests/e2e/e2e.sh" desktop "$project/build" "$entry" || status=$?
-in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q velmorade >/dev/null
+apt_in_root remove -y velmorade >/dev/null
 exit $status

@@ -7,7 +7,7 @@
 # forky, Debian 14, the testing release; bookworm), made the first time.
 # root_enter fresh|shared: mounts /proc, /sys and /dev, and a fresh /tmp or the system's own; the
 # root then trusts what the system trusts, and is brought up to date once a day.
-# in_root COMMAND...: runs COMMAND in the root with a plain environment.
+# in_root COMMAND...: runs COMMAND in the root with a plain environment; apt_in_root, apt-get so.
 root=
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: $(basename "$0") needs root (debootstrap, chroot and mounts)" >&2; exit 1; }
 
@@ -41,13 +41,15 @@ root_enter() {
         in_root update-ca-certificates >/dev/null
     fi
     if [ -n "$(find "$root/.velmorade-ready" -mmin +1440)" ]; then
-        in_root apt-get update -q
-        in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q
+        apt_in_root update
+        apt_in_root upgrade -y
         touch "$root/.velmorade-ready"
     fi
 }
 
 in_root() { chroot "$root" env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@"; }
+# apt_in_root ARGUMENT...: apt-get in the root, asking nothing.
+apt_in_root() { in_root env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
 
 root_make() {
     root=$1

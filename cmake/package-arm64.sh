@@ -17,11 +17,11 @@ root_make "$cross" bookworm --include=ca-certificates
 root_enter fresh
 if [ ! -f "$root/.velmorade-cross" ]; then
     in_root dpkg --add-architecture arm64
-    in_root apt-get update -q >/dev/null
+    apt_in_root update >/dev/null
     touch "$root/.velmorade-cross"
 fi
 # What the build needs, as the Makefile's list has it, for arm64; the tools themselves run here.
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+apt_in_root install -y --no-install-recommends \
     cmake make pkg-config dpkg-dev file crossbuild-essential-arm64 libwayland-bin wayland-protocols \
     libsdl1.2-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libxrandr-dev:arm64 libxinerama-dev:arm64 \
     libwayland-dev:arm64 >"$root.log" 2>&1 || { tail -20 "$root.log" >&2; exit 1; }
