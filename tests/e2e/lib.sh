@@ -75,7 +75,7 @@ start_x() {
     rm -f "$work/display"
     Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1" 3>"$work/display" 2>"$work/xvfb.log" &
     xserver=$!
-    wait_for 20 grep -q . "$work/display" || fail "Xvfb did not start"
+    wait_for 20 grep -qs . "$work/display" || fail "Xvfb did not start"
     export DISPLAY=:$(head -1 "$work/display")
 }
 

@@ -17,7 +17,7 @@ output_plays() {
     moving wl_frame "$1" "$2" "$3" || fail "the picture on $1 does not move"
     if [ -n "${SWAYSOCK:-}" ]; then
         shell=$(in_sway swaymsg -t get_tree | grep -o '"shell": "[a-z_]*"' | sort -u | tr -d '" ')
-    elif [ -n "$(in_sway xdotool search --name '^Velmorade$' 2>/dev/null)" ]; then
+    elif [ "$(drawn_through in_sway)" = x11 ]; then
         shell=shell:xwayland
     else
         shell=shell:xdg_shell
@@ -55,8 +55,9 @@ EOF
     listed=$(grep -a "js: velmorade-$n " "$work/kwin.log" | grep -v ' end$' | sed 's/.*velmorade-[0-9]* //')
     [ "$listed" = "true 0 0 $1 $2" ] || fail "KWin lists, of windows captioned Velmorade: ${listed:-none}; not one full screen at 0,0 of ${1}x$2"
 }
-# The window system the program draws through under KWin: x11 where Xwayland has its window.
-kwin_drawn() { [ -n "$(in_kwin xdotool search --name '^Velmorade$' 2>/dev/null)" ] && echo x11 || echo wayland; }
+# drawn_through RUNNER: the window system the program draws through in the session RUNNER runs
+# commands in: x11 where Xwayland has its window, else wayland.
+drawn_through() { [ -n "$("$1" xdotool search --name '^Velmorade$' 2>/dev/null)" ] && echo x11 || echo wayland; }
 
 # nested_plays W H [--no-input | --kwin SCALE x11|wayland]: the nested compositor's output is an
 # exact frame of W x H that moves, and Escape, typed into the compositor's window, ends the
@@ -70,7 +71,7 @@ nested_plays() {
     if [ "${3:-}" = --kwin ]; then
         # shellcheck disable=SC2046 # two numbers
         kwin_window $(awk -v w="$1" -v h="$2" -v s="$4" 'BEGIN { printf "%d %d", w / s, h / s }')
-        drawn=$(kwin_drawn)
+        drawn=$(drawn_through in_kwin)
         [ "$drawn" = "$5" ] || fail "at scale $4 it draws through $drawn, not $5"
         [ "$drawn" = wayland ] || on_named_sdl
     fi
