@@ -1,17 +1,18 @@
 #!/bin/bash
 # e2e.sh CHECK BUILD_DIR [PACKAGE]: runs velmorade on a private Xvfb, or in a compositor's session,
 # and checks what a user would see. The checks live by family in x11.sh, windows.sh, savers.sh,
-# wayland.sh, web.sh and make.sh, each as check_CHECK, over what lib.sh shares. With a PACKAGE the
-# program is the one it carries: a .deb is unpacked and a desktop entry installed on the system is
-# started through its Exec line, both with a PATH that lacks /usr/games; a Windows zip is
-# unpacked and run under Wine, and the Windows setup installs and uninstalls under Wine; the web
-# page is opened in the headless browser that E2E_BROWSER names (chromium, firefox).
+# wayland.sh, web.sh and make.sh, each as check_CHECK, over what lib.sh, lib_xservers.sh and
+# lib_sessions.sh share. With a PACKAGE the program is the one it carries: a .deb is unpacked and a
+# desktop entry installed on the system is started through its Exec line, both with a PATH that
+# lacks /usr/games; a Windows zip is unpacked and run under Wine, and the Windows setup installs and
+# uninstalls under Wine; the web page is opened in the headless browser that E2E_BROWSER names
+# (chromium, firefox).
 #
 # E2E_SDL picks the SDL 1.2 underneath: unset, the one the program links; "compat",
 # sdl12-compat over SDL 2 where the system keeps it aside (Debian 12); "sdl3", sdl2-compat over
 # SDL 3 (Debian 13). E2E_WM=openbox runs the check under a window manager. The program draws
 # without OpenGL unless the check names a GL renderer in SDL_RENDER_DRIVER, as a user may.
-# E2E_LAYOUT gives the monitors and saver_xscreensaver checks two monitors (lib.sh's
+# E2E_LAYOUT gives the monitors and saver_xscreensaver checks two monitors (lib_xservers.sh's
 # start_layout). E2E_ROOT runs the program and the hack in that root, a system where the .deb is
 # installed, of another architecture, which qemu-user runs (its /tmp the system's own, for the
 # X server's socket); PACKAGE is then the desktop entry's path in it. The other E2E_ variables
@@ -24,7 +25,7 @@ package=${3:-}
 tools=$build/tests/e2e
 work=$(mktemp -d)
 here=$(cd "$(dirname "$0")" && pwd)
-for file in lib x11 windows savers wayland web make; do
+for file in lib lib_xservers lib_sessions x11 windows savers wayland web make; do
     # shellcheck source=/dev/null
     . "$here/$file.sh"
 done
