@@ -18,7 +18,10 @@
 //                              on display 0 otherwise; unset where a monitor's place is given.
 //   SDL_VIDEO_WINDOW_POS       "x,y" of the monitor the program fills, on several monitors, or of
 //                              the primary one, where the Windows screen saver's SDL window goes.
-// Under classic SDL, Windows' included, the program touches only the last two.
+//   CACA_DRIVER                "null" under classic SDL where no SDL_VIDEODRIVER is named, so that
+//                              its fallback without a display, libcaca, never starts curses on the
+//                              terminal. (Debian's classic SDL has no aalib, the other text driver.)
+// Under classic SDL the program touches only the last three; on Windows only the two before.
 #pragma once
 
 #include <SDL.h>
@@ -38,7 +41,7 @@ bool sdl_uses_x11();
 // Chooses, before SDL starts, how SDL 2 and 3 under sdl12-compat present: in a Wayland session the
 // Wayland driver where X11 would be magnified (a scaled output that X has no monitor of its own
 // pixels for) or there is no X server, else X11; on X11 without OpenGL, but on a deep-colour
-// display. Sets only what the user has not set.
+// display. Under classic SDL, that libcaca draws nowhere. Sets only what the user has not set.
 void choose_presentation(const SDL_version &linked);
 
 // True when SDL would draw on an X display of 8 bits per pixel or fewer.

@@ -1,5 +1,6 @@
 // presentation.cpp: before SDL starts, whether SDL 2 and 3 under sdl12-compat present through X11
-// or Wayland, and how; once it has, the desktop's size in pixels.
+// or Wayland, and how, and that classic SDL keeps off the terminal; once it has, the desktop's
+// size in pixels.
 #include "place/place.h"
 
 #include <cstdint>
@@ -123,8 +124,15 @@ static bool wayland_output_scaled(SDL_Rect &own)
 void choose_presentation(const SDL_version &linked)
 {
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
-    if (!sdl_is_compat(linked))
+    if (!sdl_is_compat(linked)) {
+        // Without a display classic SDL falls back to libcaca, and libcaca to the terminal: its
+        // curses start-up ends the process where TERM names no terminal, and elsewhere takes the
+        // terminal over before the program refuses the text driver. libcaca's null output keeps
+        // it off the terminal, unless the user named a driver.
+        if (!is_set("SDL_VIDEODRIVER"))
+            setenv("CACA_DRIVER", "null", 0);
         return;
+    }
     const char *named = std::getenv("SDL_VIDEODRIVER");
     const bool any = named == nullptr || *named == '\0';
     if (is_set("WAYLAND_DISPLAY") && (any || same_name(named, "wayland"))) {

@@ -87,6 +87,24 @@ start_via() {
     app=$!
 }
 
+# start_on_terminal TERM [VAR=VALUE | -u VAR]...: starts the program under test as from a terminal
+# of its own (a pseudo-terminal, as over SSH) on its stdin and stdout, with that TERM, unset where
+# empty; its stderr goes to $work/err. Once it has ended, terminal_got tells what reached the
+# terminal.
+start_on_terminal() {
+    local term=$1 command
+    shift
+    # shellcheck disable=SC2086 # command words
+    command=$(printf '%q ' env "$@" ${sdl_lib:+LD_LIBRARY_PATH="$sdl_lib"} $session_run "$prog")
+    env ${term:+TERM="$term"} $([ -n "$term" ] || echo -u TERM) \
+        script --quiet --return --command "$command 2>$(printf %q "$work/err")" "$work/typescript" \
+        </dev/null >/dev/null 2>&1 &
+    app=$!
+}
+# terminal_got: prints every byte the terminal got. script's record wraps them in a first line and
+# a newline with a last line of its own.
+terminal_got() { sed '1d;$d' "$work/typescript" | head -c -1 | cat -A; }
+
 # The program has the SDL underneath that E2E_SDL names loaded.
 on_named_core() { [ -z "$sdl_core" ] || grep -q "/$sdl_core" "/proc/$app/maps" || fail "not running on $sdl_core"; }
 

@@ -132,15 +132,26 @@ check_fatal_box() {
 
 check_no_display() {
     # No display at all: the stderr line and status 1, without hanging, whether the X11 driver
-    # is asked for or SDL falls back to one that draws nowhere or in text. setsid and no terminal
-    # on stdin keep a text driver off the terminal that runs the tests.
+    # is asked for or SDL falls back to one that draws nowhere or in text. With any TERM, from a
+    # service without a terminal (setsid, nothing on stdin) or from a terminal of its own as over
+    # SSH: that one line and nothing else, not a byte on stdout or on the terminal, no text
+    # driver's start-up ending the process or taking the terminal over.
     unset DISPLAY
     start_app SDL_VIDEODRIVER=x11
     expect_exit 1 10
     grep -q '^Fatal-Error: .' "$work/err" || fail "no Fatal-Error line on stderr"
-    start_via "setsid -w" "$prog" -u SDL_VIDEODRIVER
-    expect_exit 1 10
-    [ "$(tail -1 "$work/err")" = "Fatal-Error: No available video device" ] || fail "stderr: $(cat "$work/err")"
+    local term said
+    for term in "" unknown dumb xterm linux; do
+        said="TERM=${term:-(unset)}"
+        start_via "setsid -w" "$prog" -u SDL_VIDEODRIVER ${term:+TERM="$term"} $([ -n "$term" ] || echo -u TERM)
+        expect_exit 1 10
+        [ "$(cat "$work/err")" = "Fatal-Error: No available video device" ] || fail "$said, no terminal: stderr: $(cat "$work/err")"
+        [ ! -s "$work/out" ] || fail "$said, no terminal: stdout: $(cat -v "$work/out")"
+        start_on_terminal "$term" -u SDL_VIDEODRIVER
+        expect_exit 1 10
+        [ "$(cat "$work/err")" = "Fatal-Error: No available video device" ] || fail "$said, on a terminal: stderr: $(cat "$work/err")"
+        [ -z "$(terminal_got)" ] || fail "$said, on a terminal, it got: $(terminal_got)"
+    done
 }
 
 check_sigterm() {
