@@ -180,7 +180,7 @@ release: package package-arm64 windows web
 # compete for the CPU while they are timed), the Windows release under Wine and the web page in
 # Chromium and Firefox among them, then the
 # unit tests and a run of the program in a build with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then, on Debian 12, the arm64 .deb on Debian 13 arm64 under qemu-user, and all of it again on
+# then, on Debian 12, the arm64 .deb on Debian 12 and 13 arm64 under qemu-user, and all of it again on
 # Debian 13 in a chroot.
 test: build windows site
 	cmake -S . -B $(BUILD) -DVELMORADE_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVELMORADE_WEB_BUILD=$(CURDIR)/$(WEB_BUILD) \
