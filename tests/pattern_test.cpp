@@ -120,6 +120,34 @@ TEST(Calc, ZeroSizeLeavesTheStoreUntouched)
     }
 }
 
+// The most times any one point of the screen turns from black to white and back again in one
+// cycle, the cycle taken as it plays: frame 13 is followed by frame 0.
+int most_flashes_a_cycle(const Store &s)
+{
+    int most = 0;
+    for (std::int32_t y = 0; y < s.height; y++)
+        for (std::int32_t x = 0; x < s.width; x++) {
+            int turns = 0;
+            for (std::int32_t f = 0; f < FRAMES; f++)
+                turns += s.at(f, x, y) != s.at((f + 1) % FRAMES, x, y);
+            most = std::max(most, turns / 2); // a flash is a turn each way
+        }
+    return most;
+}
+
+TEST(Calc, NoPointFlashesMoreThanOnceACycle)
+{
+    // Photosensitivity guidelines (WCAG 2.3.1) allow no more than three flashes a second. At the
+    // loop's fastest, one frame every fps milliseconds, one flash a cycle is 40 / 14, under 2.9.
+    // The sizes cover the stripe coordinate going negative, below a height of 125.
+    for (const auto &size : {std::pair{64, 48}, std::pair{160, 100}, std::pair{640, 480}, std::pair{1024, 768}}) {
+        const Store s(size.first, size.second);
+        const int flashes = most_flashes_a_cycle(s);
+        EXPECT_EQ(flashes, 1) << size.first << "x" << size.second;
+        EXPECT_LT(flashes * (1000.0 / fps) / FRAMES, 3.0) << size.first << "x" << size.second;
+    }
+}
+
 TEST(NewStore, HoldsTheExactFramesAtADesktopSize)
 {
     // The program's own block, large enough to come in huge pages where the system has them.
