@@ -13,7 +13,7 @@ DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
-            libwayland-dev wayland-protocols
+            libwayland-dev wayland-protocols gettext po4a python3
 # The apt repository: apt-ftparchive, GnuPG to sign, appstreamcli for the software centres' data.
 APT_PACKAGES := apt-utils gnupg appstream xz-utils python3
 # A build with the tests (every target but run) needs GoogleTest too.
@@ -72,9 +72,10 @@ INCLUDE_DIRS ?= /usr/include /usr/local/include
 define NOT_DEBIAN
 No apt-get or dpkg here, so nothing is installed for you. Velmorade needs CMake, make, a C++17
 compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama;
-to find the output in focus in a Wayland session, pkg-config, libwayland-client's and wayland-protocols:
-  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel
-  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols
+to find the output in focus in a Wayland session, pkg-config, libwayland-client's and wayland-protocols;
+for the translations, gettext, po4a and Python 3:
+  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel gettext po4a python3
+  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols gettext po4a python
   elsewhere, the same under your distribution's names. `make test` and the packages need Debian.
 endef
 export NOT_DEBIAN
@@ -83,7 +84,7 @@ export NOT_DEBIAN
 # E2E_SKIP_MISSING set (testing, which moves daily), a package the release lacks is left out.
 deps:
 	@if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then \
-		missing=$$(for t in cmake make c++; do command -v $$t >/dev/null 2>&1 || echo $$t; done; \
+		missing=$$(for t in cmake make c++ msgfmt po4a-translate python3; do command -v $$t >/dev/null 2>&1 || echo $$t; done; \
 			for h in $(HEADERS); do found=; for d in $(INCLUDE_DIRS); do [ -f $$d/$$h ] && found=1; done; \
 				[ -n "$$found" ] || echo $$h; done); \
 		[ -z "$$missing" ] && exit 0; \
@@ -149,7 +150,7 @@ site: PACKAGES += $(if $(APT_GNUPGHOME),$(APT_PACKAGES) $(DEB_PACKAGES) debootst
 site: web $(if $(APT_GNUPGHOME),package package-arm64)
 	rm -rf $(SITE_BUILD)
 	cp -R $(WEB_BUILD) $(SITE_BUILD)
-	cp src/web/index.html docs/velmorade.png $(SITE_BUILD)/
+	cp $(WEB_CMAKE)/index.html docs/velmorade.png $(SITE_BUILD)/
 	$(if $(APT_GNUPGHOME),cmake/apt-repo.sh $(SITE_BUILD)/apt $(APT_GNUPGHOME) \
 		$(BUILD)/velmorade_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(BUILD)/CMakeCache.txt)_*.deb)
 
