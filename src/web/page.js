@@ -8,7 +8,13 @@
 
 const startScreen = document.getElementById('start');
 const startButton = document.getElementById('start-button');
+const confirmBlock = document.getElementById('confirm');
+const confirmButton = document.getElementById('confirm-button');
+const playingLabel = document.getElementById('playing-label');
 const dialog = document.getElementById('fatal');
+// A browser set to reduce motion: Start only asks again, and the animation starts on a second,
+// explicit choice.
+const lessMotion = matchMedia('(prefers-reduced-motion: reduce)');
 
 // A new size waits this long for the next before the frames are computed for it, so that
 // dragging a window's edge does not compute them for every size on the way.
@@ -50,7 +56,7 @@ function devicePixels(entry) {
 function begin(fullscreen, settle) {
   const canvas = document.createElement('canvas');
   canvas.tabIndex = -1; // focusable, so that it receives the keys the program reads
-  canvas.setAttribute('aria-label', 'Velmorade, playing. Escape ends it.');
+  canvas.setAttribute('aria-label', playingLabel.textContent); // in the page's language
   document.body.append(canvas);
   const r = { canvas, fullscreen, settle, listeners: [], width: 0, height: 0, timer: 0,
     launched: false, ready: false, stop: null };
@@ -158,7 +164,16 @@ function ended(r, status) {
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   startScreen.hidden = false;
+  showConfirm(false);
   if (!dialog.open) startButton.focus();
+}
+
+// Shows or hides the second choice that a browser set to reduce motion asks for.
+function showConfirm(shown) {
+  confirmBlock.hidden = !shown;
+  startButton.hidden = shown;
+  if (shown) confirmButton.focus();
+  else if (!startScreen.hidden && !dialog.open) startButton.focus();
 }
 
 async function keepAwake() {
@@ -211,7 +226,15 @@ async function play() {
   if (!entry) end(run, 'escape'); // Back while full screen was being asked for
 }
 
-startButton.addEventListener('click', play);
+startButton.addEventListener('click', () => {
+  if (lessMotion.matches) showConfirm(true);
+  else play();
+});
+confirmButton.addEventListener('click', play);
+// Escape on the start screen takes the second choice back.
+addEventListener('keydown', event => {
+  if (event.key === 'Escape' && !run && !startScreen.hidden && !confirmBlock.hidden) showConfirm(false);
+});
 // Back from the run's own entry: the entry is gone already.
 addEventListener('popstate', () => {
   if (!entry) return;

@@ -59,6 +59,15 @@ class Chromium:
     def open(self, address):
         self.driver.get(address)
 
+    def languages(self, tags):
+        """The languages the browser asks pages for, as "de-DE,de"."""
+        agent = self.driver.execute_script('return navigator.userAgent')
+        self.driver.execute_cdp_cmd('Emulation.setUserAgentOverride', {'userAgent': agent, 'acceptLanguage': tags})
+
+    def reduce_motion(self, reduce):
+        self.driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'features': [
+            {'name': 'prefers-reduced-motion', 'value': 'reduce' if reduce else ''}]})
+
     def script(self, code):
         return self.driver.execute_script(code)
 
@@ -153,10 +162,7 @@ class Firefox:
         return result.get('value') if isinstance(result, dict) else result
 
     def viewport(self, width, height, ratio):
-        self.call('Marionette:SetContext', {'value': 'chrome'})
-        self.call('WebDriver:ExecuteScript', {
-            'script': f'Services.prefs.setCharPref("layout.css.devPixelsPerPx", "{ratio}")', 'args': []})
-        self.call('Marionette:SetContext', {'value': 'content'})
+        self._pref(f'Services.prefs.setCharPref("layout.css.devPixelsPerPx", "{ratio}")')
         # The window's outer size less what the viewport lacks of it.
         self.call('WebDriver:SetWindowRect', {'width': width, 'height': height})
         inner = self.script('return [innerWidth, innerHeight]')
@@ -164,6 +170,18 @@ class Firefox:
 
     def open(self, address):
         self.call('WebDriver:Navigate', {'url': address})
+
+    def _pref(self, code):
+        self.call('Marionette:SetContext', {'value': 'chrome'})
+        self.call('WebDriver:ExecuteScript', {'script': code, 'args': []})
+        self.call('Marionette:SetContext', {'value': 'content'})
+
+    def languages(self, tags):
+        """The languages the browser asks pages for, as "de-DE,de"."""
+        self._pref(f'Services.prefs.setCharPref("intl.accept_languages", {json.dumps(tags)})')
+
+    def reduce_motion(self, reduce):
+        self._pref(f'Services.prefs.setIntPref("ui.prefersReducedMotion", {1 if reduce else 0})')
 
     def script(self, code):
         return self.call('WebDriver:ExecuteScript', {'script': code, 'args': []})

@@ -3,8 +3,9 @@
 (through chromedriver) or firefox (through its own Marionette port: Debian has no geckodriver).
 One browser start runs every check; screenshots are compared with the reference frames by
 e2e_tool. Given the app's folder, Chromium also serves it on 127.0.0.1 and checks the installed
-app: its manifest, its use offline, a new build replacing the old. Prints what failed and exits
-1, or exits 0."""
+app: its manifest, its use offline, a new build replacing the old. The pages in the reader's
+language are web_languages.py's checks, with E2E_AXE naming axe-core's script and E2E_SITE the
+site's home page, if any. Prints what failed and exits 1, or exits 0."""
 import json
 import os
 import shutil
@@ -14,10 +15,14 @@ import sys
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 import browsers  # noqa: E402
+import web_languages  # noqa: E402
 from browsers import fail, wait_for
 
 browser, page, tool, work = sys.argv[1:5]
 app = sys.argv[5] if len(sys.argv) > 5 else None
+# axe-core's script for the accessibility audit, and the site's home page to audit too.
+axe = os.environ['E2E_AXE']
+site = 'file://' + os.path.abspath(os.environ['E2E_SITE']) if os.environ.get('E2E_SITE') else None
 browsers.name = browser
 url = 'file://' + os.path.abspath(page)
 FRAME_TEXT = 'The animation frames need 51609600 bytes and could not be allocated.'
@@ -98,6 +103,7 @@ def installed_app():
         b.open(address)
         wait_for('the service worker to control the page', 30,
                  lambda: b.script('return !!navigator.serviceWorker.controller'))
+        web_languages.choose(b, 'ja')  # to be kept offline
         cdp = b.driver.execute_cdp_cmd
         # Chromium reads the manifest a moment after the page has linked it.
         def installability():
@@ -118,6 +124,7 @@ def installed_app():
         b.open(address)
         if not b.script("return document.getElementById('start-button') !== null"):
             fail('offline, the app does not open')
+        web_languages.expect(b, 'offline, once Japanese was chosen', 'ja', 'ltr')
         b.click('#start-button')
         playing(1280, 720, 'offline')
         b.key(ESCAPE)
@@ -257,6 +264,7 @@ try:
     problems = [p for p in b.problems(url) if expected not in p]
     if problems:
         fail('; '.join(problems))
+    web_languages.check(b, url, site, axe, lambda: playing(1280, 720, 'after the second choice'), start_screen)
     if app and browser == 'chromium':
         installed_app()
 finally:
