@@ -21,7 +21,8 @@ GTEST_PACKAGES := libgtest-dev
 TEST_PACKAGES := xvfb xdotool x11-apps x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy \
                  openbox libsdl1.2-compat \
                  procps xscreensaver desktop-file-utils groff-base appstream lintian wine64 unzip icoutils \
-                 chromium chromium-driver python3-selenium firefox-esr imagemagick
+                 chromium chromium-driver python3-selenium firefox-esr imagemagick \
+                 locales-all fonts-ipafont-gothic tesseract-ocr tesseract-ocr-deu tesseract-ocr-jpn
 # Debian 12 proves Debian 13 in a chroot, and Debian 14 with `make test-next`; from Debian 13 on
 # the tests also run the program on SDL 3, through sdl2-compat, and in Wayland sessions: sway's,
 # mutter's, KWin's, Weston's and labwc's.

@@ -19,9 +19,10 @@ if(WIN32)
     COMMAND ${CMAKE_COMMAND} -E rm -rf setup-files
     COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/setup-files --strip >/dev/null
     COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILES=${CMAKE_BINARY_DIR}/setup-files
-            -DICON=${PROJECT_SOURCE_DIR}/data/icons/velmorade.ico -DOUTFILE=${CMAKE_BINARY_DIR}/${SETUP_FILE}
+            -DICON=${PROJECT_SOURCE_DIR}/data/icons/velmorade.ico -DLANGUAGES=${L10N_DIR}/languages.nsh
+            -DOUTFILE=${CMAKE_BINARY_DIR}/${SETUP_FILE}
             ${PROJECT_SOURCE_DIR}/cmake/windows-setup.nsi
-    DEPENDS velmorade velmorade-scr cmake/windows-setup.nsi data/icons/velmorade.ico
+    DEPENDS velmorade velmorade-scr cmake/windows-setup.nsi data/icons/velmorade.ico ${L10N_DIR}/languages.nsh
             ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt ${CMAKE_BINARY_DIR}/LICENSE-SDL.txt)
   add_custom_target(setup ALL DEPENDS ${SETUP_FILE})
 else()

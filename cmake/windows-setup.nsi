@@ -1,7 +1,7 @@
 ; windows-setup.nsi: the Windows setup, a 64-bit NSIS installer. It puts the program and its
 ; licences under Program Files, a Start-menu entry, the screen saver in the system folder (where
 ; Screen Saver Settings list savers) and an entry in Apps with its uninstaller.
-;   makensis -DVERSION=X.Y.Z -DFILES=DIR -DICON=ico -DOUTFILE=setup.exe windows-setup.nsi
+;   makensis -DVERSION=X.Y.Z -DFILES=DIR -DICON=ico -DLANGUAGES=nsh -DOUTFILE=setup.exe windows-setup.nsi
 ; FILES holds what the zip holds: velmorade.exe, velmorade.scr, SDL.dll, README.txt and the
 ; licences. SDL.dll stays in Velmorade's own folder; the saver loads it from there.
 Unicode true
@@ -41,21 +41,32 @@ VIAddVersionKey "LegalCopyright" "Copyright ${PUBLISHER}, MIT licence"
 !define MUI_ABORTWARNING
 ; The warning comes first, before anything is installed.
 !define MUI_WELCOMEPAGE_TITLE "Velmorade ${VERSION}"
-!define MUI_WELCOMEPAGE_TEXT "Velmorade is a full-screen optical illusion: black-and-white diamond stripes that run toward the centre inside a disc and away from it outside. This setup installs the program, with an entry in the Start menu, and the screen saver.$\r$\n$\r$\nPhotosensitivity warning: high-contrast stripes in motion can trigger seizures in people with photosensitive epilepsy. Do not run Velmorade, or use it as a screen saver, where such a person may see it.$\r$\n$\r$\nClick Next to continue."
+!define MUI_WELCOMEPAGE_TEXT "$(ABOUT)$\r$\n$\r$\n$(WARNING_TITLE) $(WARNING)$\r$\n$\r$\n$(^ClickNext)"
 !insertmacro MUI_PAGE_WELCOME
 ; The MIT licence asks nothing of a user: the page shows it, and Next goes on.
-!define MUI_LICENSEPAGE_TEXT_BOTTOM "Velmorade is free software under this licence. Using it does not require accepting it."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "$(LICENCE)"
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${FILES}\LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "Velmorade is installed. Start it from the Start menu; Escape ends it.$\r$\n$\r$\nTo use it as your screen saver, choose Velmorade in Screen Saver Settings."
+!define MUI_FINISHPAGE_TEXT "$(INSTALLED)$\r$\n$\r$\n$(SAVER)"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
+; English first, the language taken where Windows' display language has none here; then every
+; language whose catalogue translates all of the setup's texts (the build's languages.nsh), each
+; page in the display language, NSIS's own texts from its language files.
 !insertmacro MUI_LANGUAGE "English"
+LangString ABOUT ${LANG_ENGLISH} "Velmorade is a full-screen optical illusion: black-and-white diamond stripes that run toward the centre inside a disc and away from it outside. This setup installs the program, with an entry in the Start menu, and the screen saver."
+LangString WARNING_TITLE ${LANG_ENGLISH} "Photosensitivity warning."
+LangString WARNING ${LANG_ENGLISH} "High-contrast stripes in motion can trigger seizures in people with photosensitive epilepsy. Do not run Velmorade, or use it as a screen saver, where such a person may see it."
+LangString LICENCE ${LANG_ENGLISH} "Velmorade is free software under this licence. Using it does not require accepting it."
+LangString INSTALLED ${LANG_ENGLISH} "Velmorade is installed. Start it from the Start menu; Escape ends it."
+LangString SAVER ${LANG_ENGLISH} "To use it as your screen saver, choose Velmorade in Screen Saver Settings."
+LangString SHORTCUT ${LANG_ENGLISH} "Full-screen optical illusion of running diamond stripes"
+!include "${LANGUAGES}"
 
 ; The Start-menu entry and the registry are everyone's, as the files are.
 Function .onInit
@@ -79,7 +90,7 @@ Section "Velmorade" main
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${NAME}.lnk" "$INSTDIR\velmorade.exe" "" "$INSTDIR\velmorade.exe" 0 \
-    SW_SHOWNORMAL "" "Full-screen optical illusion of running diamond stripes"
+    SW_SHOWNORMAL "" "$(SHORTCUT)"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

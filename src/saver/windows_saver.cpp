@@ -273,14 +273,50 @@ static void handle_input()
     }
 }
 
+// String `id` of the saver's string table in one language into `text`, cut to its size; false
+// where that language lacks it. A block of the table holds 16 strings, each a length and that
+// many UTF-16 units.
+static bool table_text(UINT id, LANGID language, wchar_t *text, std::size_t size)
+{
+    HMODULE self = GetModuleHandleW(nullptr);
+    const auto string_table = MAKEINTRESOURCEW(6); // RT_STRING, in its wide form
+    HRSRC found = FindResourceExW(self, string_table, MAKEINTRESOURCEW(id / 16 + 1), language);
+    const auto *block = found ? static_cast<const WCHAR *>(LockResource(LoadResource(self, found))) : nullptr;
+    if (block == nullptr)
+        return false;
+    for (UINT i = 0; i < id % 16; i++)
+        block += 1 + *block;
+    const std::size_t length = *block < size ? *block : size - 1;
+    std::wmemcpy(text, block + 1, length);
+    text[length] = L'\0';
+    return length > 0;
+}
+
+// String `id` in Windows' display language: its own, else the language's for any region (German
+// for Austria), else English: chosen here, in that order, rather than left to Windows' own
+// fallbacks, which may take any language of the table for one it lacks.
+static void display_language_text(UINT id, wchar_t *text, std::size_t size)
+{
+    const LANGID ui = GetUserDefaultUILanguage();
+    const LANGID languages[] = {ui, static_cast<LANGID>(MAKELANGID(PRIMARYLANGID(ui), SUBLANG_NEUTRAL)),
+                                static_cast<LANGID>(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL))};
+    for (LANGID language : languages)
+        if (table_text(id, language, text, size))
+            return;
+    std::swprintf(text, size, L"Velmorade has nothing to set.");
+}
+
 int main(int argc, char *argv[])
 {
     std::uintptr_t handle = 0;
     SDL_Surface *screen = nullptr;
     switch (scr_mode(argc, argv, handle)) {
-    case SCR_SETTINGS:
-        MessageBoxA(nullptr, "Velmorade has nothing to set.", "Velmorade", MB_OK | MB_ICONINFORMATION);
+    case SCR_SETTINGS: {
+        wchar_t text[256];
+        display_language_text(1, text, 256);
+        MessageBoxW(nullptr, text, L"Velmorade", MB_OK | MB_ICONINFORMATION);
         return 0;
+    }
     case SCR_BAD:
         saver_fail("unknown command line; use /s, /p HWND or /c");
     case SCR_PREVIEW:

@@ -1,7 +1,7 @@
 # windows.sh: the checks of the Windows release under Wine: what the programs import, closing the
 # window, the screen saver full screen on one monitor and on two, in the settings dialog's
 # preview and for its settings, and the setup, which installs (into Program Files or a folder of
-# the user's choice), upgrades and uninstalls. The desktop, monitors and box checks of x11.sh run
+# the user's choice), upgrades and uninstalls, and shows its pages in the display language. The desktop, monitors and box checks of x11.sh run
 # on it too.
 
 # windows_release PACKAGE: the zip unpacked as a user would, or the setup, which installs into the
@@ -117,6 +117,20 @@ check_scr_settings() {
         expect_exit 1
         ! have_window Velmorade || fail "a window for '$args'"
     done
+    # In Windows' display language, which Wine takes from the locale; English for one it lacks
+    # (Swedish, and Portuguese of Portugal beside Brazil's).
+    local said
+    for said in "de_DE.UTF-8 Bei Velmorade gibt es nichts einzustellen." \
+        'ja_JP.UTF-8 Velmorade \306b\306f\8a2d\5b9a\3059\308b\9805\76ee\304c\3042\308a\307e\305b\3093\3002' \
+        "sv_SE.UTF-8 Velmorade has nothing to set." "pt_PT.UTF-8 Velmorade has nothing to set."; do
+        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        start "$scr" LC_ALL="${said%% *}" -- /c
+        wait_for 30 grep -qF "MSGBOX_OnInit L\"${said#* }\"" "$work/err" ||
+            fail "${said%% *}: the box holds $(grep -o 'MSGBOX_OnInit.*' "$work/err")"
+        wait_for 10 have_window Velmorade || fail "${said%% *}: the box is not titled Velmorade"
+        wait_for 10 answered || fail "${said%% *}: the box does not take Return"
+        expect_exit 0
+    done
 }
 
 check_setup() {
@@ -165,6 +179,40 @@ check_setup() {
     [ -f "$c/windows/system32/other.scr" ] || fail "the uninstaller removed another saver"
     "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE | grep -qF 'other.scr' ||
         fail "the uninstaller changed the user's choice of saver"
+}
+
+# page_text WINDOW LANGUAGE: what tesseract reads on a setup page, in LANGUAGE (deu, jpn, eng),
+# without spaces or line breaks: the page's right two thirds, where its text is (the dark
+# picture on the left leads tesseract astray), three times as large, which reads more surely.
+page_text() {
+    xwd -silent -id "$1" 2>/dev/null |
+        convert xwd:- -resize 300% -colorspace Gray -gravity east -crop 68%x100%+0+0 +repage "$work/read.png" &&
+        tesseract "$work/read.png" - -l "$2" 2>/dev/null | tr -d ' \n'
+}
+
+check_setup_language() {
+    # The setup in Windows' display language, which Wine takes from the locale: its first page
+    # holds the warning in German and in Japanese, read back from the screen, and in English
+    # for a language it lacks (Swedish).
+    local want locale language word window until text
+    start_x 1280x720x24
+    for want in "de_DE.UTF-8 deu fotosensiblerEpilepsie" "ja_JP.UTF-8 jpn 発作" "sv_SE.UTF-8 eng photosensitiveepilepsy"; do
+        read -r locale language word <<<"$want"
+        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        start_app LC_ALL="$locale"
+        wait_for 60 have_window '.*Velmorade.*' || fail "$locale: no setup window"
+        window=$(window_named '.*Velmorade.*')
+        # Each reading takes a second or more: bounded by time, not by tries.
+        until=$((SECONDS + 60))
+        until text=$(page_text "$window" "$language") && grep -qF "$word" <<<"$text"; do
+            [ "$SECONDS" -lt "$until" ] || fail "$locale: the first page does not read \"$word\": ${text:0:300}"
+            sleep 0.5
+        done
+        kill "$app" 2>/dev/null
+        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        wait "$app" 2>/dev/null
+        app=
+    done
 }
 
 check_setup_folder() {
