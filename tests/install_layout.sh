@@ -2,8 +2,8 @@
 # install_layout.sh BUILD_DIR DEB [ZIP]: what `cmake --install` lays out under a DESTDIR and a
 # custom prefix, and what the .deb holds: the program and the screen saver, valid desktop entries
 # that start them by their installed paths, an installed icon, valid AppStream data, a manual page
-# that renders without warnings, a changelog and AppStream releases of the package's version, and
-# a package that lintian passes. Given the Windows zip, its
+# that renders without warnings, in English and in every language of po/, a changelog and AppStream
+# releases of the package's version, and a package that lintian passes. Given the Windows zip, its
 # program and screen saver must carry the DPI-aware manifest.
 set -eu
 build=$1
@@ -13,6 +13,7 @@ id=io.github.velmorade.Velmorade
 dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+src=$(cd "$(dirname "$0")/.." && pwd)
 
 # check_tree ROOT PREFIX: the installed files under ROOT/PREFIX.
 check_tree() {
@@ -39,6 +40,13 @@ check_tree() {
         fail "$(cat "$dest/appstream")"
     warnings=$(zcat "$root/share/man/man6/velmorade.6.gz" | groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$warnings"
+    # The page in every language of po/, where man looks for that language's pages.
+    for lang in $(sed 's/#.*//' "$src/po/LINGUAS"); do
+        page=$root/share/man/$lang/man6/velmorade.6.gz
+        [ -f "$page" ] || fail "no manual page in $lang"
+        warnings=$(zcat "$page" | groff -man -ww -z -K utf8 -Tutf8 2>&1)
+        [ -z "$warnings" ] || fail "the $lang manual page: $warnings"
+    done
 }
 
 DESTDIR=$dest/install cmake --install "$build" --prefix /opt/velmorade >/dev/null
@@ -49,6 +57,13 @@ lintian --fail-on error "$deb"
 dpkg-deb -x "$deb" "$dest/deb"
 check_tree "$dest/deb" /usr
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
+# man shows a German reader the German page, and others the English one.
+shown=$(LANG=de_DE.UTF-8 MANPATH="$dest/deb/usr/share/man" man -w velmorade)
+[ "$shown" = "$dest/deb/usr/share/man/de/man6/velmorade.6.gz" ] || fail "in German, man shows $shown"
+LANG=de_DE.UTF-8 MANPATH="$dest/deb/usr/share/man" MANWIDTH=80 man velmorade 2>/dev/null | grep -q '^WARNHINWEIS ZUR FOTOSENSIBILITÄT' ||
+    fail "the German page, as man shows it, has no warning in German"
+shown=$(LANG=sv_SE.UTF-8 MANPATH="$dest/deb/usr/share/man" man -w velmorade)
+[ "$shown" = "$dest/deb/usr/share/man/man6/velmorade.6.gz" ] || fail "in Swedish, man shows $shown"
 appstreamcli validate-tree --no-net "$dest/deb" >"$dest/appstream" || fail "$(cat "$dest/appstream")"
 # The changelog and the AppStream releases, both written from NEWS.md, name the package's version first.
 version=$(dpkg-deb -f "$deb" Version)
