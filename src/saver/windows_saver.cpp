@@ -25,9 +25,11 @@
 #include <SDL.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <iterator>
 
 constexpr int MOUSE_SLACK = 4; // pixels the mouse may drift before the user counts as back
 // Where the setup records Velmorade's folder: its entry in Apps, value InstallLocation.
@@ -300,10 +302,10 @@ static void display_language_text(UINT id, wchar_t *text, std::size_t size)
     const LANGID ui = GetUserDefaultUILanguage();
     const LANGID languages[] = {ui, static_cast<LANGID>(MAKELANGID(PRIMARYLANGID(ui), SUBLANG_NEUTRAL)),
                                 static_cast<LANGID>(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL))};
-    for (LANGID language : languages)
-        if (table_text(id, language, text, size))
-            return;
-    std::swprintf(text, size, L"Velmorade has nothing to set.");
+    const bool found = std::any_of(std::begin(languages), std::end(languages),
+                                   [&](LANGID language) { return table_text(id, language, text, size); });
+    if (!found)
+        std::swprintf(text, size, L"Velmorade has nothing to set.");
 }
 
 int main(int argc, char *argv[])
