@@ -117,8 +117,8 @@ def desktop_pot(sources, out):
 
 
 def xml_pot(sources, out):
-    run('xgettext', '--its=/usr/share/gettext/its/metainfo.its', '--omit-header', '-o', out, *sources,
-        cwd=SOURCE)
+    # xgettext finds the AppStream rules by the file's name, as msgfmt --xml does.
+    run('xgettext', '--omit-header', '-o', out, *sources, cwd=SOURCE)
 
 
 def man_pot(source, out):
