@@ -78,6 +78,7 @@ def catalogue(podir, lang, work):
     result = subprocess.run(['msgfmt', '--check', '-o', mo, po], capture_output=True, text=True)
     if result.returncode != 0:
         fail(f'{lang}: {po} is refused by msgfmt --check:\n{result.stderr.strip()}')
+    # The catalogue itself, not gettext(): a text may rightly be the same in both languages.
     with open(mo, 'rb') as f:
         return {k: v for k, v in gettext.GNUTranslations(f)._catalog.items() if k and v}
 
@@ -300,10 +301,11 @@ def man(podir, source, outdir):
             break_cjk(out)
 
 
-def translations(podir, texts, work):
-    """lang -> {text: translation} for each language that translates all the texts."""
+def translations(podir, texts, work, langs=None):
+    """lang -> {text: translation} for each language (of langs, else of LINGUAS) that translates
+    all the texts."""
     found = {}
-    for lang in languages(podir):
+    for lang in langs if langs is not None else languages(podir):
         have = catalogue(podir, lang, work)
         if all(t in have for t in texts):
             found[lang] = {t: have[t] for t in texts}
@@ -337,7 +339,8 @@ def nsis(podir, setup, out):
     english = setup_texts(setup)
     lines = ['; The setup\'s languages besides English, written by cmake/l10n.py from po/.']
     with tempfile.TemporaryDirectory() as work:
-        for lang, have in translations(podir, list(english.values()), work).items():
+        windows = [lang for lang in languages(podir) if lang in WINDOWS_LANGUAGES]
+        for lang, have in translations(podir, list(english.values()), work, windows).items():
             name = WINDOWS_LANGUAGES[lang][0]
             lines.append(f'!insertmacro MUI_LANGUAGE "{name}"')
             lines += [f'LangString {key} ${{LANG_{name.upper()}}} {nsis_string(have[text])}'
@@ -356,7 +359,8 @@ def rc(podir, resources, out):
     english = [(m.group(1), m.group(2)) for _, m in lines_matching(resources, RESOURCE_TEXT)]
     lines = ['// The Windows programs\' texts besides English, written by cmake/l10n.py from po/.']
     with tempfile.TemporaryDirectory() as work:
-        for lang, have in translations(podir, [text for _, text in english], work).items():
+        windows = [lang for lang in languages(podir) if lang in WINDOWS_LANGUAGES]
+        for lang, have in translations(podir, [text for _, text in english], work, windows).items():
             _, primary, sub = WINDOWS_LANGUAGES[lang]
             lines += [f'LANGUAGE 0x{primary:02x}, 0x{sub:02x}', 'STRINGTABLE', 'BEGIN']
             lines += [f'  {number} {rc_string(have[text])}' for number, text in english]
