@@ -53,18 +53,13 @@ def check(b, url, site, axe, playing, start_screen):
     """The page at url (and the site's home page, where given) in the reader's language."""
     forget(b)
     # The browser's first language the page has; Arabic right to left; one it lacks: English.
-    b.languages('de-DE,de,en')
-    b.open(url)
-    expect(b, 'with the browser in German', 'de', 'ltr', 'Warnhinweis zur Fotosensibilität')
-    b.languages('sw,ar,en')
-    b.open(url)
-    expect(b, 'with the browser in Swahili, then Arabic', 'ar', 'rtl', 'تحذير')
-    b.languages('sw,kk')
-    b.open(url)
-    expect(b, 'with the browser in languages it lacks', 'en', 'ltr', 'Photosensitivity warning')
-    b.languages('zh-TW,en')
-    b.open(url)
-    expect(b, 'with the browser in Chinese of Taiwan', 'zh-TW', 'ltr', '光敏感')
+    for asked, lang, direction, word in (('de-DE,de,en', 'de', 'ltr', 'Warnhinweis zur Fotosensibilität'),
+                                         ('sw,ar,en', 'ar', 'rtl', 'تحذير'),
+                                         ('sw,kk', 'en', 'ltr', 'Photosensitivity warning'),
+                                         ('zh-TW,en', 'zh-TW', 'ltr', '光敏感')):
+        b.languages(asked)
+        b.open(url)
+        expect(b, f'with the browser asking for {asked}', lang, direction, word)
 
     # The switch wins over the browser, and is kept across a reload.
     b.languages('de-DE,de')
