@@ -51,6 +51,7 @@ def expect(b, where, lang, direction, word=None):
 
 def check(b, url, site, axe, playing, start_screen):
     """The page at url (and the site's home page, where given) in the reader's language."""
+    b.open(url)
     forget(b)
     # The browser's first language the page has; Arabic right to left; one it lacks: English.
     for asked, lang, direction, word in (('de-DE,de,en', 'de', 'ltr', 'Warnhinweis zur Fotosensibilität'),
