@@ -13,7 +13,7 @@ DEBIAN     := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_CODENAME)
 
 # To build and run; the tests add their own below.
 PACKAGES := cmake make g++ pkg-config libsdl1.2-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
-            libwayland-dev wayland-protocols gettext po4a python3
+            libwayland-dev wayland-protocols gettext po4a python3 appstream
 # The apt repository: apt-ftparchive, GnuPG to sign, appstreamcli for the software centres' data.
 APT_PACKAGES := apt-utils gnupg appstream xz-utils python3
 # A build with the tests (every target but run) needs GoogleTest too.
@@ -74,9 +74,9 @@ define NOT_DEBIAN
 No apt-get or dpkg here, so nothing is installed for you. Velmorade needs CMake, make, a C++17
 compiler, SDL 1.2's development files (sdl12-compat's) and Xlib's with XShm, RandR and Xinerama;
 to find the output in focus in a Wayland session, pkg-config, libwayland-client's and wayland-protocols;
-for the translations, gettext, po4a and Python 3:
-  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel gettext po4a python3
-  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols gettext po4a python
+for the translations, gettext, po4a, Python 3 and AppStream's rules for gettext:
+  Fedora:  sudo dnf install cmake make gcc-c++ sdl12-compat-devel libX11-devel libXext-devel libXrandr-devel libXinerama-devel pkgconf wayland-devel wayland-protocols-devel gettext po4a python3 appstream
+  Arch:    sudo pacman -S --needed cmake make gcc sdl12-compat libx11 libxext libxrandr libxinerama pkgconf wayland wayland-protocols gettext po4a python appstream
   elsewhere, the same under your distribution's names. `make test` and the packages need Debian.
 endef
 export NOT_DEBIAN

@@ -46,6 +46,7 @@ WINDOWS_LANGUAGES = {
 SETUP_TEXT = re.compile(r'^LangString (\w+) \$\{LANG_ENGLISH\} "(.*)"$')
 RESOURCE_TEXT = re.compile(r'^\s*(\d+) "(.*)"$')
 MAN_PAGE = 'data/velmorade.6.in'
+APPSTREAM_ITS = '/usr/share/gettext/its'
 # The texts that carry the warning are known by these words, in whichever target they stand.
 WARNING = re.compile(r'photosensitive epilepsy|photosensitivity warning', re.IGNORECASE)
 # A language's own name, which the pages' language switch shows.
@@ -117,9 +118,18 @@ def desktop_pot(sources, out):
         '--omit-header', '-o', out, *sources, cwd=SOURCE)
 
 
+def appstream_rules():
+    """The environment that has xgettext and msgfmt read AppStream data by AppStream's own rules,
+    which keep untranslated what the data marks translate="no"; gettext's older copies of them,
+    which gettext would take in their absence, differ from one release of gettext to another."""
+    if not os.path.exists(os.path.join(APPSTREAM_ITS, 'metainfo.its')):
+        fail(f'AppStream\'s translation rules are not in {APPSTREAM_ITS} (Debian\'s appstream package)')
+    return dict(os.environ, GETTEXTDATADIRS=os.path.dirname(APPSTREAM_ITS))
+
+
 def xml_pot(sources, out):
-    # xgettext finds the AppStream rules by the file's name, as msgfmt --xml does.
-    run('xgettext', '--omit-header', '-o', out, *sources, cwd=SOURCE)
+    run('xgettext', '--its', os.path.join(APPSTREAM_ITS, 'metainfo.its'), '--omit-header', '-o', out, *sources,
+        cwd=SOURCE, env=appstream_rules())
 
 
 def man_pot(source, out):
@@ -263,7 +273,8 @@ def merge(kind, podir, source, out):
         langs = complete_for(podir, pot, work) if os.path.getsize(pot) else []
         folder = linguas_dir(podir, langs, work)
         os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
-        run('msgfmt', f'--{kind}', '--template', source, '-d', folder, '-o', out)
+        run('msgfmt', f'--{kind}', '--template', source, '-d', folder, '-o', out,
+            env=appstream_rules() if kind == 'xml' else None)
 
 
 # Chinese and Japanese run without spaces, where groff would break no line: each character but

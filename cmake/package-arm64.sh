@@ -24,7 +24,7 @@ fi
 apt_in_root install -y --no-install-recommends \
     cmake make pkg-config dpkg-dev file crossbuild-essential-arm64 libwayland-bin wayland-protocols \
     libsdl1.2-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libxrandr-dev:arm64 libxinerama-dev:arm64 \
-    libwayland-dev:arm64 gettext po4a python3 >"$root.log" 2>&1 || { tail -20 "$root.log" >&2; exit 1; }
+    libwayland-dev:arm64 gettext po4a python3 appstream >"$root.log" 2>&1 || { tail -20 "$root.log" >&2; exit 1; }
 
 root_project
 # dpkg-shlibdeps takes the package's dependencies from the arm64 libraries it links, read with
