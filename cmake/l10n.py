@@ -291,7 +291,7 @@ def break_cjk(page):
     for line in lines:
         out.append(line if line.startswith(('.', "'")) else CJK.sub(r'\1\\:', line))
         if line.startswith('.TH '):
-            out.append('.ad l')
+            out += ['.ad l', '.ds AD l']  # groff 1.23's man macros adjust each paragraph by AD
     with open(page, 'w', encoding='utf-8') as f:
         f.write('\n'.join(out))
 
