@@ -143,16 +143,19 @@ web: deps
 	emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMORADE_WEB_APP=$(CURDIR)/$(WEB_BUILD)
 	cmake --build $(WEB_CMAKE) -j $(JOBS)
 
+# The project's key, in a GnuPG home: it signs the apt repository (make site) and a release's
+# SHA256SUMS (make release).
+SIGNING_GNUPGHOME ?=
+
 # The project's site, $(SITE_BUILD)/: the web app, with the home page and the picture that the
-# AppStream data links to beside it. With APT_GNUPGHOME, a GnuPG home that holds the signing key,
-# also the signed apt repository of this version's .debs, $(SITE_BUILD)/apt/.
-APT_GNUPGHOME ?=
-site: PACKAGES += $(if $(APT_GNUPGHOME),$(APT_PACKAGES) $(DEB_PACKAGES) debootstrap)
-site: web $(if $(APT_GNUPGHOME),package package-arm64)
+# AppStream data links to beside it. With SIGNING_GNUPGHOME, also the signed apt repository of
+# this version's .debs, $(SITE_BUILD)/apt/, and the key's public half there.
+site: PACKAGES += $(if $(SIGNING_GNUPGHOME),$(APT_PACKAGES) $(DEB_PACKAGES) debootstrap)
+site: web $(if $(SIGNING_GNUPGHOME),package package-arm64)
 	rm -rf $(SITE_BUILD)
 	cp -R $(WEB_BUILD) $(SITE_BUILD)
 	cp $(WEB_CMAKE)/index.html docs/velmorade.png $(SITE_BUILD)/
-	$(if $(APT_GNUPGHOME),cmake/apt-repo.sh $(SITE_BUILD)/apt $(APT_GNUPGHOME) \
+	$(if $(SIGNING_GNUPGHOME),cmake/apt-repo.sh $(SITE_BUILD)/apt $(SIGNING_GNUPGHOME) \
 		$(BUILD)/velmorade_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(BUILD)/CMakeCache.txt)_*.deb)
 
 # The Debian package, $(BUILD)/velmorade_<version>_<arch>.deb. CPack's folders take the umask,
@@ -168,7 +171,7 @@ package-arm64: deps
 	$(SUDO) env SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) cmake/package-arm64.sh $(BUILD) $(ARM64_ROOT)
 
 # Every file a release offers, in $(DIST)/: the source, the .debs, the Windows setup and zip, the
-# web app's zip and SHA256SUMS, made from the last commit. They are the same from build to build:
+# web app's zip and SHA256SUMS (signed where SIGNING_GNUPGHOME is given), made from the last commit. They are the same from build to build:
 # times come from that commit and are written in UTC. TAG=vVERSION makes sure the tag names the
 # version the project defines.
 DIST ?= dist
@@ -176,7 +179,7 @@ release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null
 release: export TZ := UTC
 release: TESTS := OFF
 release: package package-arm64 windows web
-	cmake/release.sh $(DIST) $(BUILD) $(WIN_BUILD) $(WEB_BUILD) $(TAG)
+	SIGNING_GNUPGHOME=$(SIGNING_GNUPGHOME) cmake/release.sh $(DIST) $(BUILD) $(WIN_BUILD) $(WEB_BUILD) $(TAG)
 
 # Every test on the release build (the end-to-end ones one at a time, so that no two programs
 # compete for the CPU while they are timed), the Windows release under Wine and the web page in

@@ -4,7 +4,7 @@
 # (apt-ftparchive's Packages, compressed, and Release with its hashes); the AppStream data of
 # each .deb's metainfo, as DEP-11 Components and a 64-pixel icon for the software centres
 # (appstreamcli); Release signed as InRelease and Release.gpg with the secret key that GNUPGHOME
-# holds, and that key's public half beside it as a binary keyring for Signed-By.
+# holds, and that key's public half beside it as a binary keyring for Signed-By, and armoured.
 set -eu
 out=$1 home=$2
 shift 2
@@ -61,3 +61,5 @@ mv "$stage/Release" dists/stable/Release
 gpg --homedir "$home" --batch --yes --local-user "$key" --digest-algo SHA512 --clearsign -o dists/stable/InRelease dists/stable/Release
 gpg --homedir "$home" --batch --yes --local-user "$key" --digest-algo SHA512 --armor --detach-sign -o dists/stable/Release.gpg dists/stable/Release
 gpg --homedir "$home" --batch --export "$key" >velmorade-archive-keyring.gpg
+# The same public key armoured, to read or import, and to check SHA256SUMS.asc with.
+gpg --homedir "$home" --batch --armor --export "$key" >velmorade-archive-keyring.asc

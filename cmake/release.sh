@@ -2,7 +2,8 @@
 # release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
 # with the version CMake's project defines: the source as git holds the last commit, the .debs
 # for amd64 and arm64, the Windows setup and zip, the web app's folder as a zip, the winget and
-# Scoop manifests (winget/, scoop/), and SHA256SUMS of them all.
+# Scoop manifests (winget/, scoop/), and SHA256SUMS of them all; with SIGNING_GNUPGHOME, a GnuPG
+# home that holds the project's key, SHA256SUMS.asc, its signature.
 # `make release` builds the rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC,
 # so that every file is the same byte for byte whoever makes it, wherever and whenever. With TAG,
 # the tag must be vVERSION.
@@ -50,5 +51,13 @@ find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 cd "$dist"
 sums=$(find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum --)
 echo "$sums" >SHA256SUMS
+# SHA256SUMS signed, detached and armoured, with the project's key, the one that signs the apt
+# repository, so that one key vouches for both.
+if [ -n "${SIGNING_GNUPGHOME:-}" ]; then
+    gpg --homedir "$SIGNING_GNUPGHOME" --batch --yes --armor --detach-sign --digest-algo SHA512 \
+        --output SHA256SUMS.asc SHA256SUMS || fail "cannot sign SHA256SUMS with the key in $SIGNING_GNUPGHOME"
+else
+    echo "release: SHA256SUMS is not signed: no SIGNING_GNUPGHOME"
+fi
 echo "release $version in $dist:"
 ls -l
