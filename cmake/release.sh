@@ -51,11 +51,8 @@ find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 cd "$dist"
 sums=$(find . -type f | sed 's#^\./##' | LC_ALL=C sort | xargs sha256sum --)
 echo "$sums" >SHA256SUMS
-# SHA256SUMS signed, detached and armoured, with the project's key, the one that signs the apt
-# repository, so that one key vouches for both.
 if [ -n "${SIGNING_GNUPGHOME:-}" ]; then
-    gpg --homedir "$SIGNING_GNUPGHOME" --batch --yes --armor --detach-sign --digest-algo SHA512 \
-        --output SHA256SUMS.asc SHA256SUMS || fail "cannot sign SHA256SUMS with the key in $SIGNING_GNUPGHOME"
+    "$src/cmake/sign-sums.sh" . "$SIGNING_GNUPGHOME"
 else
     echo "release: SHA256SUMS is not signed: no SIGNING_GNUPGHOME"
 fi
