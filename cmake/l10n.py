@@ -97,7 +97,7 @@ def texts_of(pot, work):
 def complete_for(podir, pot, work):
     """The languages that translate every text of the template."""
     wanted = texts_of(pot, work)
-    return [lang for lang in languages(podir) if all(t in catalogue(podir, lang, work) for t in wanted)]
+    return [lang for lang in languages(podir) if set(wanted) <= catalogue(podir, lang, work).keys()]
 
 
 def linguas_dir(podir, langs, work):
