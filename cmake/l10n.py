@@ -94,12 +94,6 @@ def texts_of(pot, work):
         return [k for k in gettext.GNUTranslations(f)._catalog if k]
 
 
-def complete_for(podir, pot, work):
-    """The languages that translate every text of the template."""
-    wanted = texts_of(pot, work)
-    return [lang for lang in languages(podir) if set(wanted) <= catalogue(podir, lang, work).keys()]
-
-
 def linguas_dir(podir, langs, work):
     """A folder like PODIR whose LINGUAS names only these languages, for msgfmt's -d."""
     folder = tempfile.mkdtemp(dir=work)
@@ -270,7 +264,7 @@ def merge(kind, podir, source, out):
     with tempfile.TemporaryDirectory() as work:
         pot = os.path.join(work, 'target.pot')
         (desktop_pot if kind == 'desktop' else xml_pot)([os.path.abspath(source)], pot)
-        langs = complete_for(podir, pot, work) if os.path.getsize(pot) else []
+        langs = list(translations(podir, texts_of(pot, work), work)) if os.path.getsize(pot) else []
         folder = linguas_dir(podir, langs, work)
         os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
         run('msgfmt', f'--{kind}', '--template', source, '-d', folder, '-o', out,
@@ -312,9 +306,14 @@ def man(podir, source, outdir):
             break_cjk(out)
 
 
+def windows_languages(podir):
+    """The languages of LINGUAS that Windows has a name for here."""
+    return [lang for lang in languages(podir) if lang in WINDOWS_LANGUAGES]
+
+
 def translations(podir, texts, work, langs=None):
     """lang -> {text: translation} for each language (of langs, else of LINGUAS) that translates
-    all the texts."""
+    all the texts: the languages a target takes."""
     found = {}
     for lang in langs if langs is not None else languages(podir):
         have = catalogue(podir, lang, work)
@@ -350,8 +349,7 @@ def nsis(podir, setup, out):
     english = setup_texts(setup)
     lines = ['; The setup\'s languages besides English, written by cmake/l10n.py from po/.']
     with tempfile.TemporaryDirectory() as work:
-        windows = [lang for lang in languages(podir) if lang in WINDOWS_LANGUAGES]
-        for lang, have in translations(podir, list(english.values()), work, windows).items():
+        for lang, have in translations(podir, list(english.values()), work, windows_languages(podir)).items():
             name = WINDOWS_LANGUAGES[lang][0]
             lines.append(f'!insertmacro MUI_LANGUAGE "{name}"')
             lines += [f'LangString {key} ${{LANG_{name.upper()}}} {nsis_string(have[text])}'
@@ -370,8 +368,7 @@ def rc(podir, resources, out):
     english = [(m.group(1), m.group(2)) for _, m in lines_matching(resources, RESOURCE_TEXT)]
     lines = ['// The Windows programs\' texts besides English, written by cmake/l10n.py from po/.']
     with tempfile.TemporaryDirectory() as work:
-        windows = [lang for lang in languages(podir) if lang in WINDOWS_LANGUAGES]
-        for lang, have in translations(podir, [text for _, text in english], work, windows).items():
+        for lang, have in translations(podir, [text for _, text in english], work, windows_languages(podir)).items():
             _, primary, sub = WINDOWS_LANGUAGES[lang]
             lines += [f'LANGUAGE 0x{primary:02x}, 0x{sub:02x}', 'STRINGTABLE', 'BEGIN']
             lines += [f'  {number} {rc_string(have[text])}' for number, text in english]
