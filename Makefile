@@ -34,7 +34,7 @@ endif
 # To make the .deb: dpkg-shlibdeps works out its Depends, and CPack finds the programs with file.
 DEB_PACKAGES := dpkg-dev file
 # To cross-build for Windows, SDL from Debian's source package included.
-WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils nsis
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix dpkg-dev debian-archive-keyring xz-utils nsis osslsigncode
 # To build the web page: Debian's Emscripten, SDL 1.2 and its library cache included, and
 # rsvg-convert for the touch icon a phone's home screen shows.
 WEB_PACKAGES := cmake make emscripten librsvg2-bin
@@ -124,11 +124,29 @@ run: build
 	./$(BUILD)/velmorade || [ $$? -eq 1 ]
 
 # The Windows release, $(WIN_BUILD)/velmorade-<version>-win64.zip and the setup beside it,
-# velmorade-<version>-win64-setup.exe, with SDL built for it once.
+# velmorade-<version>-win64-setup.exe, with SDL built for it once. With a code-signing certificate,
+# CODESIGN_PKCS12 (or a key in a token: CODESIGN_PKCS11_MODULE, CODESIGN_KEY, a pkcs11: URI, and
+# CODESIGN_CERTS) and CODESIGN_PASSWORD_FILE, the programs, the setup and its uninstaller are
+# signed, timestamped by CODESIGN_TIMESTAMP and checked against the roots in CODESIGN_ROOTS, and
+# the detached signatures kept in $(WIN_BUILD)/signatures/; with CODESIGN_SIGNATURES, a release's
+# signatures folder, those are attached instead, which gives the released files byte for byte.
+CODESIGN_PKCS12 ?=
+CODESIGN_PKCS11_MODULE ?=
+CODESIGN_KEY ?=
+CODESIGN_CERTS ?=
+CODESIGN_PASSWORD_FILE ?=
+CODESIGN_TIMESTAMP ?= http://timestamp.digicert.com
+CODESIGN_ROOTS ?= /etc/ssl/certs/ca-certificates.crt
+CODESIGN_SIGNATURES ?=
+codesign_path = $(if $(1),$(abspath $(1)))
 windows: deps
 	cmake/build-sdl-windows.sh $(WIN_BUILD)
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=Release \
-		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSDL_PREFIX=$(CURDIR)/$(WIN_BUILD)/sdl
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSDL_PREFIX=$(CURDIR)/$(WIN_BUILD)/sdl \
+		-DCODESIGN_PKCS12=$(call codesign_path,$(CODESIGN_PKCS12)) -DCODESIGN_PKCS11_MODULE=$(CODESIGN_PKCS11_MODULE) \
+		-DCODESIGN_KEY="$(CODESIGN_KEY)" -DCODESIGN_CERTS=$(call codesign_path,$(CODESIGN_CERTS)) \
+		-DCODESIGN_PASSWORD_FILE=$(call codesign_path,$(CODESIGN_PASSWORD_FILE)) -DCODESIGN_TIMESTAMP="$(CODESIGN_TIMESTAMP)" \
+		-DCODESIGN_ROOTS=$(call codesign_path,$(CODESIGN_ROOTS)) -DCODESIGN_SIGNATURES=$(call codesign_path,$(CODESIGN_SIGNATURES))
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && umask 022 && cpack
 

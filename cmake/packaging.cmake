@@ -14,15 +14,16 @@ if(WIN32)
   if(NOT MAKENSIS)
     message(FATAL_ERROR "makensis (nsis) is needed to make the Windows setup")
   endif()
+  include(cmake/codesign.cmake)
   set(SETUP_FILE velmorade-${PROJECT_VERSION}-win64-setup.exe)
   add_custom_command(OUTPUT ${SETUP_FILE}
     COMMAND ${CMAKE_COMMAND} -E rm -rf setup-files
     COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/setup-files --strip >/dev/null
     COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILES=${CMAKE_BINARY_DIR}/setup-files
             -DICON=${PROJECT_SOURCE_DIR}/data/icons/velmorade.ico -DLANGUAGES=${L10N_DIR}/languages.nsh
-            -DOUTFILE=${CMAKE_BINARY_DIR}/${SETUP_FILE}
+            -DOUTFILE=${CMAKE_BINARY_DIR}/${SETUP_FILE} ${CODESIGN_NSIS}
             ${PROJECT_SOURCE_DIR}/cmake/windows-setup.nsi
-    DEPENDS velmorade velmorade-scr cmake/windows-setup.nsi data/icons/velmorade.ico ${L10N_DIR}/languages.nsh
+    DEPENDS velmorade velmorade-scr cmake/windows-setup.nsi data/icons/velmorade.ico ${L10N_DIR}/languages.nsh ${CODESIGN_CONF}
             ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt ${CMAKE_BINARY_DIR}/LICENSE-SDL.txt)
   add_custom_target(setup ALL DEPENDS ${SETUP_FILE})
 else()

@@ -1,7 +1,8 @@
 #!/bin/sh
 # release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
 # with the version CMake's project defines: the source as git holds the last commit, the .debs
-# for amd64 and arm64, the Windows setup and zip, the web app's folder as a zip, the winget and
+# for amd64 and arm64, the Windows setup and zip (and when they are signed, their detached
+# signatures as a zip), the web app's folder as a zip, the winget and
 # Scoop manifests (winget/, scoop/), and SHA256SUMS of them all; with SIGNING_GNUPGHOME, a GnuPG
 # home that holds the project's key, SHA256SUMS.asc, its signature.
 # `make release` builds the rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC,
@@ -35,15 +36,26 @@ dist=$(cd "$dist" && pwd)
 git -C "$src" archive --format=tar --prefix="velmorade-$version/" HEAD | gzip -9n >"$dist/velmorade-$version.tar.gz"
 cp "$deb" "$deb_arm64" "$setup" "$zip" "$dist/"
 
-# The web app's folder in a folder of the zip, in a fixed order, every file dated with the
-# commit and with the same modes whatever the umask was.
+# zip_folder DIR NAME: DIR as the folder NAME of the zip NAME.zip, in a fixed order, every file
+# dated with the commit and with the same modes whatever the umask was.
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-app=velmorade-$version-web
-cp -R "$web" "$stage/$app"
-find "$stage/$app" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
-find "$stage/$app" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-(cd "$stage" && find "$app" | LC_ALL=C sort | zip -q -X -@ "$dist/$app.zip")
+zip_folder() {
+    cp -R "$1" "$stage/$2"
+    find "$stage/$2" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+    find "$stage/$2" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    (cd "$stage" && find "$2" | LC_ALL=C sort | zip -q -X -@ "$dist/$2.zip")
+}
+zip_folder "$web" "velmorade-$version-web"
+
+# The Authenticode signatures of a signed Windows build, detached: attached to an unsigned build
+# of the same source (make windows CODESIGN_SIGNATURES=DIR), they give the released files.
+if [ -d "$win/signatures" ]; then
+    for f in velmorade.exe velmorade.scr uninstall.exe "$(basename "$setup")"; do
+        [ -f "$win/signatures/$f.sig" ] || fail "the Windows build is signed, but $win/signatures holds no $f.sig"
+    done
+    zip_folder "$win/signatures" "velmorade-$version-win64-signatures"
+fi
 
 # The package managers' manifests of the Windows release, which carry its hashes.
 "$src/cmake/manifests.sh" "$dist" "$version"

@@ -1,7 +1,8 @@
 ; windows-setup.nsi: the Windows setup, a 64-bit NSIS installer. It puts the program and its
 ; licences under Program Files, a Start-menu entry, the screen saver in the system folder (where
 ; Screen Saver Settings list savers) and an entry in Apps with its uninstaller.
-;   makensis -DVERSION=X.Y.Z -DFILES=DIR -DICON=ico -DLANGUAGES=nsh -DOUTFILE=setup.exe windows-setup.nsi
+;   makensis -DVERSION=X.Y.Z -DFILES=DIR -DICON=ico -DLANGUAGES=nsh -DOUTFILE=setup.exe
+;            [-DCODESIGN=codesign.sh -DCODESIGN_CONF=FILE] windows-setup.nsi
 ; FILES holds what the zip holds: velmorade.exe, velmorade.scr, SDL.dll, README.txt and the
 ; licences. SDL.dll stays in Velmorade's own folder; the saver loads it from there.
 Unicode true
@@ -20,6 +21,11 @@ SetDateSave off
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
+!ifdef CODESIGN
+  ; The uninstaller is signed before it is packed into the setup, the setup once it is written.
+  !uninstfinalize 'sh "${CODESIGN}" "${CODESIGN_CONF}" "%1" uninstall.exe' = 0
+  !finalize 'sh "${CODESIGN}" "${CODESIGN_CONF}" "%1"' = 0
+!endif
 ; A 64-bit installer sees the 64-bit Program Files, system folder and registry as they are.
 InstallDir "$PROGRAMFILES64\${NAME}"
 ; Installing over an earlier install keeps its folder.

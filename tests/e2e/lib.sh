@@ -5,12 +5,12 @@
 #
 # The run's own state, which cleanup and fail read: prog, the program under test (the build's, a
 # package's, or a session's copy of it); session_run, how a session runs a program (its user and
-# environment), empty on a plain X server; the processes app, xserver, wm, host and session; and
-# wine, sdl_lib and sdl_core, set once from the package and E2E_SDL.
-prog= session_run= app= xserver= wm= host= session= wine= sdl_lib= sdl_core=
+# environment), empty on a plain X server; the processes app, xserver, wm, host, helper (a server
+# a check starts) and session; and wine, sdl_lib and sdl_core, set once from the package and E2E_SDL.
+prog= session_run= app= xserver= wm= host= helper= session= wine= sdl_lib= sdl_core=
 
 cleanup() {
-    for pid in $app $wm $host; do kill -9 "$pid" 2>/dev/null; done
+    for pid in $app $wm $host $helper; do kill -9 "$pid" 2>/dev/null; done
     [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
     kill -9 $xserver 2>/dev/null
     # A Wayland compositor's session: sway or mutter, Xwayland, D-Bus, helpers.

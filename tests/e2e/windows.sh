@@ -154,6 +154,13 @@ check_setup() {
     [ -f "$c/windows/system32/velmorade.scr" ] || fail "no velmorade.scr in the system folder"
     ! ls "$c"/windows/system32/SDL* "$c"/windows/syswow64/SDL* 2>/dev/null || fail "SDL in the system folder"
     [ -f "$link" ] || fail "no Start-menu entry"
+    # A signed setup (E2E_CODESIGN_ROOTS, the roots its signatures verify against) installs signed
+    # programs and writes a signed uninstaller.
+    if [ -n "${E2E_CODESIGN_ROOTS:-}" ]; then
+        for f in "$folder/velmorade.exe" "$folder/uninstall.exe" "$c/windows/system32/velmorade.scr"; do
+            signed_by "$f" "$E2E_CODESIGN_ROOTS" || fail "the installed ${f##*/} is not signed: $(tail -5 "$work/verify.log")"
+        done
+    fi
     entry=$("$wine" reg query "$apps" 2>/dev/null)
     for value in DisplayName DisplayVersion Publisher DisplayIcon UninstallString EstimatedSize; do
         grep -q "^ *$value " <<<"$entry" || fail "the Apps entry has no $value"
