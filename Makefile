@@ -188,10 +188,11 @@ ARM64_ROOT ?= $(BUILD)/bookworm-cross
 package-arm64: deps
 	$(SUDO) env SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) cmake/package-arm64.sh $(BUILD) $(ARM64_ROOT)
 
-# Every file a release offers, in $(DIST)/: the source, the .debs, the Windows setup and zip, the
-# web app's zip and SHA256SUMS (signed where SIGNING_GNUPGHOME is given), made from the last commit. They are the same from build to build:
-# times come from that commit and are written in UTC. TAG=vVERSION makes sure the tag names the
-# version the project defines.
+# Every file a release offers, in $(DIST)/: the source, the .debs, the Windows setup and zip (their
+# programs signed, and the signatures detached beside them, with the CODESIGN_ variables above),
+# the web app's zip and SHA256SUMS (signed where SIGNING_GNUPGHOME is given), made from the last
+# commit. They are the same from build to build: times come from that commit and are written in
+# UTC. TAG=vVERSION makes sure the tag names the version the project defines.
 DIST ?= dist
 release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 release: export TZ := UTC

@@ -41,7 +41,7 @@ replace() {
 if [ -n "$ATTACH" ]; then
     [ -f "$ATTACH/$name.sig" ] || fail "no signature $name.sig in $ATTACH"
     attach "$ATTACH/$name.sig" "$ATTACH/roots.pem" ||
-        fail "the signature in $ATTACH is not this build's $name: it differs from the released file ($(tail -1 "$signed.log"))"
+        fail "the signature in $ATTACH is not this build's $name: it differs from the released file"
     [ "$ATTACH/$name.sig" -ef "$KEPT/$name.sig" ] || cp "$ATTACH/$name.sig" "$ATTACH/roots.pem" "$KEPT/"
     exit 0
 fi

@@ -2,9 +2,9 @@
 # release.sh DIST BUILD WIN_BUILD WEB_BUILD [TAG]: gathers a release's files into DIST, each named
 # with the version CMake's project defines: the source as git holds the last commit, the .debs
 # for amd64 and arm64, the Windows setup and zip (and when they are signed, their detached
-# signatures as a zip), the web app's folder as a zip, the winget and
-# Scoop manifests (winget/, scoop/), and SHA256SUMS of them all; with SIGNING_GNUPGHOME, a GnuPG
-# home that holds the project's key, SHA256SUMS.asc, its signature.
+# signatures as a zip), the web app's folder as a zip, the winget and Scoop manifests (winget/,
+# scoop/), and SHA256SUMS of them all; with SIGNING_GNUPGHOME, a GnuPG home that holds the
+# project's key, SHA256SUMS.asc, its signature.
 # `make release` builds the rest first, with SOURCE_DATE_EPOCH set from that commit and TZ=UTC,
 # so that every file is the same byte for byte whoever makes it, wherever and whenever. With TAG,
 # the tag must be vVERSION.

@@ -60,7 +60,7 @@ throwaway_certificates() {
     ) >"$work/certificates.log" 2>&1 || fail "cannot make throwaway certificates: $(tail -3 "$work/certificates.log")"
     python3 "$here/timestamp_server.py" "$d/tsa.cnf" >"$d/port" 2>"$work/timestamps.log" &
     helper=$!
-    wait_for 10 test -s "$d/port" || fail "the timestamp server did not start: $(cat "$work/timestamps.log")"
+    wait_for 30 test -s "$d/port" || fail "the timestamp server did not start: $(cat "$work/timestamps.log")"
     echo "http://127.0.0.1:$(cat "$d/port")" >"$d/stamp"
 }
 
