@@ -44,7 +44,7 @@ throwaway_key() {
 # tsa.cnf for openssl ts) and roots.pem, both certificates; the timestamp server is started on
 # them and its address is in stamp.
 throwaway_certificates() {
-    local d=$1 port
+    local d=$1
     mkdir -m 700 "$d" && (
         cd "$d" &&
             openssl req -x509 -newkey rsa:3072 -nodes -keyout sign.key -out sign.pem -days 2 -subj "/CN=Velmorade test" \
@@ -81,7 +81,7 @@ check_release() {
     # same altogether. In each the sums check; the source, unpacked without git, builds as make
     # run builds it, and its program plays. The arm64 .deb is cross-built in one Debian 12 root
     # for both, this build's, made once.
-    local version names run clone signed dist one two f
+    local version names run clone signed one two f
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     names="SHA256SUMS velmorade-$version-web.zip velmorade-$version-win64-setup.exe velmorade-$version-win64.zip
            velmorade-$version.tar.gz velmorade_${version}_$(dpkg --print-architecture).deb velmorade_${version}_arm64.deb
