@@ -52,6 +52,8 @@ WARNING = re.compile(r'photosensitive epilepsy|photosensitivity warning', re.IGN
 # A language's own name, which the pages' language switch shows.
 OWN_NAME = ('own name of this language', 'English')
 RIGHT_TO_LEFT = {'ar', 'fa', 'he', 'ur'}
+# A catalogue's header: its comments and the entry of the empty msgid.
+HEADER = re.compile(r'\A(?:#.*\n)*msgid ""\nmsgstr ""\n(?:".*"\n)*\n')
 
 
 def fail(message):
@@ -191,9 +193,9 @@ def own_pot(out):
     for page in PAGES:
         for line, text in page_texts(os.path.join(SOURCE, page)):
             entries.setdefault(text, []).append(f'{page}:{line}')
-    for path, pattern, group in ((SETUP, SETUP_TEXT, 2), (RESOURCES, RESOURCE_TEXT, 2)):
+    for path, pattern in ((SETUP, SETUP_TEXT), (RESOURCES, RESOURCE_TEXT)):
         for line, m in lines_matching(os.path.join(SOURCE, path), pattern):
-            entries.setdefault(m.group(group), []).append(f'{path}:{line}')
+            entries.setdefault(m.group(2), []).append(f'{path}:{line}')
     with open(out, 'w', encoding='utf-8') as f:
         f.write(f'#. The language switch shows each language by this name, in that language.\n'
                 f'msgctxt {po_string(OWN_NAME[0])}\nmsgid {po_string(OWN_NAME[1])}\nmsgstr ""\n\n')
@@ -211,13 +213,13 @@ def template(podir):
         # po4a writes a header of its own; the template's is written below, without a date, so that
         # the template changes only when a text does.
         with open(parts[3], encoding='utf-8') as f:
-            man_texts = re.sub(r'\A(?:#.*\n)*msgid ""\nmsgstr ""\n(?:".*"\n)*\n', '', f.read())
+            man_texts = HEADER.sub('', f.read())
         with open(parts[3], 'w', encoding='utf-8') as f:
             f.write(man_texts)
         pot = os.path.join(podir, 'velmorade.pot')
         run('msgcat', '--use-first', '-o', pot, *parts)
         with open(pot, encoding='utf-8') as f:
-            body = re.sub(r'\A(?:#.*\n)*msgid ""\nmsgstr ""\n(?:".*"\n)*\n', '', f.read())
+            body = HEADER.sub('', f.read())
         header = ('# The texts Velmorade shows outside its own window. Made by cmake/l10n.py template.\n'
                   'msgid ""\nmsgstr ""\n"Project-Id-Version: velmorade\\n"\n'
                   '"Report-Msgid-Bugs-To: https://github.com/velmorade/velmorade/issues\\n"\n'

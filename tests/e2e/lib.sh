@@ -9,9 +9,12 @@
 # a check starts) and session; and wine, sdl_lib and sdl_core, set once from the package and E2E_SDL.
 prog= session_run= app= xserver= wm= host= helper= session= wine= sdl_lib= sdl_core=
 
+# wine_end: under Wine, every process of the check's Wine prefix ended.
+wine_end() { [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null; }
+
 cleanup() {
     for pid in $app $wm $host $helper; do kill -9 "$pid" 2>/dev/null; done
-    [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+    wine_end
     kill -9 $xserver 2>/dev/null
     # A Wayland compositor's session: sway or mutter, Xwayland, D-Bus, helpers.
     [ -z "$session" ] || kill -9 -- "-$session" 2>/dev/null

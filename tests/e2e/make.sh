@@ -64,14 +64,6 @@ throwaway_certificates() {
     echo "http://127.0.0.1:$(cat "$d/port")" >"$d/stamp"
 }
 
-# signed_by FILE ROOTS: FILE carries an Authenticode signature with SHA-256 and an RFC 3161
-# timestamp that verifies against ROOTS.
-signed_by() {
-    osslsigncode verify -CAfile "$2" -TSA-CAfile "$2" -in "$1" >"$work/verify.log" 2>&1 &&
-        grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" &&
-        grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"
-}
-
 check_release() {
     # The release as users download it, made from clean clones in other folders, at other times,
     # umasks and time zones. The first is signed with throwaway keys: its SHA256SUMS.asc verifies

@@ -1,8 +1,8 @@
 # windows.sh: the checks of the Windows release under Wine: what the programs import, closing the
 # window, the screen saver full screen on one monitor and on two, in the settings dialog's
 # preview and for its settings, and the setup, which installs (into Program Files or a folder of
-# the user's choice), upgrades and uninstalls, and shows its pages in the display language. The desktop, monitors and box checks of x11.sh run
-# on it too.
+# the user's choice), upgrades and uninstalls, and shows its pages in the display language. The
+# desktop, monitors and box checks of x11.sh run on it too.
 
 # windows_release PACKAGE: the zip unpacked as a user would, or the setup, which installs into the
 # system, in a fresh copy of a Wine prefix kept beside the package; prog is then velmorade.exe or
@@ -34,6 +34,14 @@ windows_release() {
         # The preview host, built beside the release for the tests, goes beside the saver.
         cp "$(dirname "$1")/preview_host.exe" "$(dirname "$prog")/" || fail "no preview_host.exe beside $1"
     fi
+}
+
+# signed_by FILE ROOTS: FILE carries an Authenticode signature with SHA-256 and an RFC 3161
+# timestamp that verifies against ROOTS (the release check uses it too).
+signed_by() {
+    osslsigncode verify -CAfile "$2" -TSA-CAfile "$2" -in "$1" >"$work/verify.log" 2>&1 &&
+        grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" &&
+        grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"
 }
 
 # scr_plays PROGRAM [MONITOR...]: the saver's /s: every monitor ("W H X Y"; by default one, the
@@ -123,7 +131,7 @@ check_scr_settings() {
     for said in "de_DE.UTF-8 Bei Velmorade gibt es nichts einzustellen." \
         'ja_JP.UTF-8 Velmorade \306b\306f\8a2d\5b9a\3059\308b\9805\76ee\304c\3042\308a\307e\305b\3093\3002' \
         "sv_SE.UTF-8 Velmorade has nothing to set." "pt_PT.UTF-8 Velmorade has nothing to set."; do
-        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        wine_end
         start "$scr" LC_ALL="${said%% *}" -- /c
         wait_for 30 grep -qF "MSGBOX_OnInit L\"${said#* }\"" "$work/err" ||
             fail "${said%% *}: the box holds $(grep -o 'MSGBOX_OnInit.*' "$work/err")"
@@ -205,7 +213,7 @@ check_setup_language() {
     start_x 1280x720x24
     for want in "de_DE.UTF-8 deu fotosensiblerEpilepsie" "ja_JP.UTF-8 jpn 発作" "sv_SE.UTF-8 eng photosensitiveepilepsy"; do
         read -r locale language word <<<"$want"
-        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        wine_end
         start_app LC_ALL="$locale"
         wait_for 60 have_window '.*Velmorade.*' || fail "$locale: no setup window"
         window=$(window_named '.*Velmorade.*')
@@ -216,7 +224,7 @@ check_setup_language() {
             sleep 0.5
         done
         kill "$app" 2>/dev/null
-        "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        wine_end
         wait "$app" 2>/dev/null
         app=
     done

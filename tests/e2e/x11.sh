@@ -52,7 +52,7 @@ check_monitors() {
         desktop_plays "$w" "$h" "$x" "$y"
         # Wine's server keeps the pointer where Wine's own windows last saw it, and may tell the
         # next program that place rather than X's: each run under Wine gets a server of its own.
-        [ -z "$wine" ] || "$(dirname "$wine")/wineserver64" -k 2>/dev/null
+        wine_end
     done
     [ "$(modes)" = "$(cat "$work/modes")" ] || fail "a mode changed after it ended: $(modes)"
 }
