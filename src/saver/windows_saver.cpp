@@ -315,7 +315,7 @@ int main(int argc, char *argv[])
     switch (scr_mode(argc, argv, handle)) {
     case SCR_SETTINGS: {
         wchar_t text[256];
-        display_language_text(1, text, 256);
+        display_language_text(1, text, std::size(text));
         MessageBoxW(nullptr, text, L"Velmorade", MB_OK | MB_ICONINFORMATION);
         return 0;
     }

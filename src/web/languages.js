@@ -20,8 +20,8 @@ function pageTag(wanted) {
   if (exact) return exact;
   const base = tag.split('-')[0];
   if (base === 'zh') {
-    const traditional = /^zh-(hant|tw|hk|mo)\b/.test(tag);
-    return tags.includes(traditional ? 'zh-TW' : 'zh-CN') ? (traditional ? 'zh-TW' : 'zh-CN') : null;
+    const chinese = /^zh-(hant|tw|hk|mo)\b/.test(tag) ? 'zh-TW' : 'zh-CN';
+    return tags.includes(chinese) ? chinese : null;
   }
   return tags.find(t => t.toLowerCase().split('-')[0] === base) || null;
 }

@@ -164,8 +164,7 @@ function ended(r, status) {
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   startScreen.hidden = false;
-  showConfirm(false);
-  if (!dialog.open) startButton.focus();
+  showConfirm(false); // and the focus on Start, unless the dialog has it
 }
 
 // Shows or hides the second choice that a browser set to reduce motion asks for.
